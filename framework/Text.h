@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// printf-style formatting into a string of any length. Texts are Shift-JIS
+// bytes; %s inserts bytes unchanged.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+// The build folder as a Windows path (set by the test runner).
+inline std::string BuildDir()
+{
+    const char* dir = std::getenv("ZELMORIA_BUILD_DIR");
+    return dir ? dir : ".";
+}
+
+inline std::string StandInPath(const std::string& version)
+{
+    return BuildDir() + "\\standin\\" + version + "\\Korvantis.exe";
+}
+
+// A name no other test process uses at the same time.
+inline std::string UniqueName(const std::string& base)
+{
+    return base + "." + std::to_string(GetCurrentProcessId());
+}
+
+inline std::vector<unsigned char> ReadWholeFile(const std::string& path)
+{
+    std::vector<unsigned char> data;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return data;
+    data.resize(GetFileSize(file, nullptr));
+    DWORD done = 0;
+    if (!data.empty())
+        ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
+    data.resize(done);
+    CloseHandle(file);
+    return data;
+}
+
+// A folder of its own under the system's temporary folder, removed with
+// everything in it when the object goes.
+class TTempFolder {
+public:
+    TTempFolder()
+    {
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        path_ = std::string(base) + UniqueName("zelmoria-test") + "." + std::to_string(counter_++);
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~TTempFolder() { RemoveTree(path_); }
+
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    static void RemoveTree(const std::string& folder)
+    {
+        WIN32_FIND_DATAA entry;
+        HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = entry.cFileName;
+                if (name == "." || name == "..")
+                    continue;
+                const std::string path = folder + "\\" + name;
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path);
+                else
+                    DeleteFileA(path.c_str());
+            } while (FindNextFileA(find, &entry));
+            FindClose(find);
+        }
+        RemoveDirectoryA(folder.c_str());
+    }
+
+    static inline int counter_ = 0;
+    std::string path_;
+};

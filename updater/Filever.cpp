@@ -1,0 +1,77 @@
+#include "updater/Filever.h"
+
+#include <exception>
+#include <utility>
+
+TFileVer::TFileVer(std::string fileName)
+{
+    SetFileName(std::move(fileName));
+}
+
+void TFileVer::SetFileName(std::string fileName)
+{
+    fileName_ = std::move(fileName);
+    FreeInfo();
+}
+
+bool TFileVer::LoadInfo()
+{
+    if (info_)
+        return true;
+    // The name is passed whole: a fixed name buffer would cut long paths.
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(fileName_.c_str(), &handle);
+    if (size == 0)
+        return false;
+    info_ = std::make_unique<std::uint8_t[]>(size);
+    if (!GetFileVersionInfoA(fileName_.c_str(), handle, size, info_.get()))
+        FreeInfo();
+    return info_ != nullptr;
+}
+
+const VS_FIXEDFILEINFO* TFileVer::GetFixedInfo()
+{
+    void* fixed = nullptr;
+    UINT length = 0;
+    if (LoadInfo() && VerQueryValueA(info_.get(), "\\", &fixed, &length))
+        return static_cast<const VS_FIXEDFILEINFO*>(fixed);
+    return nullptr;
+}
+
+bool TFileVer::GetProductVersion(TProductVersion& version)
+{
+    const VS_FIXEDFILEINFO* fixed = GetFixedInfo();
+    if (!fixed)
+        return false;
+    version.Major = HIWORD(fixed->dwProductVersionMS);
+    version.Minor = LOWORD(fixed->dwProductVersionMS);
+    version.Release = HIWORD(fixed->dwProductVersionLS);
+    version.Build = LOWORD(fixed->dwProductVersionLS);
+    return true;
+}
+
+void GetInstalledVersion(const std::string& path, std::int32_t& major, std::int32_t& combinedMinor)
+{
+    major = 0;
+    combinedMinor = 0;
+    try {
+        TFileVer reader(path);
+        TProductVersion version;
+        if (reader.GetProductVersion(version)) {
+            major = version.Major;
+            combinedMinor = version.Minor * 10 + version.Release;
+        }
+    } catch (const std::exception&) {
+        // Unreadable version information counts as none.
+    }
+}
+
+TUpdateVerdict JudgeInstalledVersion(std::int32_t installedMajor, std::int32_t installedCombinedMinor,
+                                     std::int32_t updateMajor, std::int32_t updateMinor)
+{
+    if (installedMajor != updateMajor)
+        return TUpdateVerdict::NotUpdatable;
+    if (installedCombinedMinor < updateMinor)
+        return TUpdateVerdict::Eligible;
+    return TUpdateVerdict::UpToDate;
+}
