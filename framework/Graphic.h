@@ -13,4 +13,6 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
     virtual void Draw(TCanvas& canvas, const RECT& rect) = 0;
+    // The palette the picture wants realised on palette displays, or none.
+    virtual HPALETTE Palette() const { return nullptr; }
 };
