@@ -81,7 +81,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 TC
-  cmake -S "$src" -B "$work/build" -G Ninja \
+  cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
@@ -90,4 +90,14 @@ TC
   rm -rf "$work"
 fi
 
-echo "setup: ready (libjpeg-turbo in $jpeg_prefix)"
+# Debian's wine32 needs a kernel that runs 32-bit Linux programs. Where it
+# cannot start, build Wine's WoW64 mode from Debian's source package (long:
+# about an hour on two cores; the result is kept in the cache).
+wine_prefix="$cache_root/wine-wow64"
+if ! wine --version >/dev/null 2>&1 && [ ! -x "$wine_prefix/bin/wine" ]; then
+  echo "setup: this kernel runs no 32-bit programs; building Wine in WoW64 mode into $wine_prefix"
+  add_deb_src
+  "$(dirname "$0")/build-wine-wow64.sh" "$wine_prefix"
+fi
+
+echo "setup: ready"
