@@ -1,0 +1,172 @@
+#include "tests/e2e/UiDriver.h"
+
+#include <stdexcept>
+#include <thread>
+
+std::string WindowText(HWND window)
+{
+    const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::char_traits<char>::length(text.c_str()));
+    return text;
+}
+
+std::string WindowClass(HWND window)
+{
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChildren(HWND window, LPARAM data)
+{
+    auto* found = reinterpret_cast<std::vector<HWND>*>(data);
+    if (IsWindowVisible(window))
+        found->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleChildren(HWND parent)
+{
+    std::vector<HWND> children;
+    EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+} // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD processId)
+{
+    Search search{processId, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindChild(HWND parent, const std::string& className, const std::string& text)
+{
+    for (HWND child : VisibleChildren(parent)) {
+        if ((className.empty() || WindowClass(child) == className) && WindowText(child) == text)
+            return child;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> ChildrenOfClass(HWND parent, const std::string& className)
+{
+    std::vector<HWND> matching;
+    for (HWND child : VisibleChildren(parent)) {
+        if (WindowClass(child) == className)
+            matching.push_back(child);
+    }
+    return matching;
+}
+
+HWND WaitFor(const std::function<HWND()>& find, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (HWND window = find())
+            return window;
+        if (std::chrono::steady_clock::now() >= end)
+            return nullptr;
+        std::this_thread::sleep_for(50ms);
+    }
+}
+
+HWND FindMessageBox(DWORD processId)
+{
+    for (HWND window : TopLevelWindows(processId)) {
+        if (WindowClass(window) == "#32770")
+            return window;
+    }
+    return nullptr;
+}
+
+TMessageBoxText ReadMessageBox(HWND box)
+{
+    TMessageBoxText result;
+    result.caption = WindowText(box);
+    // The text of a message box is its static control with the id 0xFFFF.
+    HWND text = GetDlgItem(box, 0xFFFF);
+    if (text)
+        result.text = WindowText(text);
+    return result;
+}
+
+void Press(HWND button)
+{
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void TypeInto(HWND edit, const std::string& text)
+{
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void DoubleClickRow(HWND listBox, int row)
+{
+    RECT rect{};
+    SendMessageA(listBox, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PostMessageA(listBox, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageA(listBox, WM_LBUTTONUP, 0, point);
+    PostMessageA(listBox, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    PostMessageA(listBox, WM_LBUTTONUP, 0, point);
+}
+
+TProcess::TProcess(const std::string& path, const std::string& workingFolder)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + path + "\"";
+    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info_))
+        throw std::runtime_error("cannot start " + path);
+    WaitForInputIdle(info_.hProcess, 10000);
+}
+
+TProcess::~TProcess()
+{
+    Close();
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+bool TProcess::Running() const
+{
+    return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool TProcess::WaitForExit(std::chrono::milliseconds timeout) const
+{
+    return WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+void TProcess::Close()
+{
+    if (!Running())
+        return;
+    for (HWND window : TopLevelWindows(info_.dwProcessId))
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    if (!WaitForExit(3s))
+        TerminateProcess(info_.hProcess, 1);
+    WaitForExit(3s);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Drives another program's windows the way UI automation would: finds them
+// by class and text, presses buttons, types into fields and reads message
+// boxes. Every wait gives up after a timeout and reports it.
+
+using namespace std::chrono_literals;
+
+std::string WindowText(HWND window);
+std::string WindowClass(HWND window);
+
+// Visible top-level windows of a process, in z-order.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+
+// The first visible child (at any depth) of the class whose text is the
+// text; an empty class matches any class.
+HWND FindChild(HWND parent, const std::string& className, const std::string& text);
+// All visible children of the class, at any depth, in z-order.
+std::vector<HWND> ChildrenOfClass(HWND parent, const std::string& className);
+
+// Polls until the function answers a window or the time is up (then 0).
+HWND WaitFor(const std::function<HWND()>& find, std::chrono::milliseconds timeout = 10s);
+
+// A message box of the process, if one is up.
+HWND FindMessageBox(DWORD processId);
+
+struct TMessageBoxText {
+    std::string caption;
+    std::string text;
+};
+TMessageBoxText ReadMessageBox(HWND box);
+
+// Presses a button as a user would and returns at once.
+void Press(HWND button);
+// Sets an edit field's text as typing would (the field announces the change).
+void TypeInto(HWND edit, const std::string& text);
+// Double-clicks a list box row.
+void DoubleClickRow(HWND listBox, int row);
+
+// A program started for a test and ended with it.
+class TProcess {
+public:
+    TProcess(const std::string& path, const std::string& workingFolder = {});
+    ~TProcess();
+    TProcess(const TProcess&) = delete;
+    TProcess& operator=(const TProcess&) = delete;
+
+    DWORD Id() const { return info_.dwProcessId; }
+    bool Running() const;
+    // True when the process ended within the time.
+    bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
+    void Close();
+
+private:
+    PROCESS_INFORMATION info_{};
+};
