@@ -38,6 +38,42 @@ PICTURES = {
     ]),
 }
 
+# Pictures of the folder browser: 16 x 16 on the magenta transparent ground.
+FOLDER_BACK = ["-fill", "#c9a227", "-draw", "polygon 1,4 6,4 7,5 14,5 14,13 1,13"]
+PICTURES.update({
+    "CLOSEDFOLDER": ("16x16", ["xc:#ff00ff", "+antialias"] + FOLDER_BACK + [
+        "-fill", "#f2cf5b", "-draw", "rectangle 1,6 14,13",
+        "-fill", "#8a6d12", "-draw", "line 1,13 14,13"]),
+    "OPENFOLDER": ("16x16", ["xc:#ff00ff", "+antialias"] + FOLDER_BACK + [
+        "-fill", "#f7e08f", "-draw", "polygon 3,8 15,8 13,13 1,13",
+        "-fill", "#8a6d12", "-draw", "line 1,13 13,13"]),
+    "CURRENTFOLDER": ("16x16", ["xc:#ff00ff", "+antialias"] + FOLDER_BACK + [
+        "-fill", "#f7e08f", "-draw", "polygon 3,8 15,8 13,13 1,13",
+        "-fill", "#1e8449", "-draw", "rectangle 6,9 10,12"]),
+    "FLOPPY": ("16x16", ["xc:#ff00ff", "+antialias",
+        "-fill", "#34495e", "-draw", "rectangle 2,2 13,13",
+        "-fill", "#d5dbdb", "-draw", "rectangle 5,2 10,6",
+        "-fill", "#ecf0f1", "-draw", "rectangle 4,9 11,13"]),
+    "HARD": ("16x16", ["xc:#ff00ff", "+antialias",
+        "-fill", "#7f8c8d", "-draw", "rectangle 1,5 14,11",
+        "-fill", "#bdc3c7", "-draw", "rectangle 2,6 13,9",
+        "-fill", "#27ae60", "-draw", "rectangle 11,10 12,10"]),
+    "NETWORK": ("16x16", ["xc:#ff00ff", "+antialias",
+        "-fill", "#7f8c8d", "-draw", "rectangle 1,3 14,8",
+        "-fill", "#bdc3c7", "-draw", "rectangle 2,4 13,6",
+        "-fill", "#2c3e50", "-draw", "rectangle 7,9 8,12",
+        "-fill", "#2c3e50", "-draw", "rectangle 2,12 13,13"]),
+    "CDROM": ("16x16", ["xc:#ff00ff", "+antialias",
+        "-fill", "#d5d8dc", "-draw", "circle 7,7 7,1",
+        "-fill", "#85c1e9", "-draw", "circle 7,7 7,4",
+        "-fill", "#ff00ff", "-draw", "circle 7,7 7,6"]),
+    "RAM": ("16x16", ["xc:#ff00ff", "+antialias",
+        "-fill", "#1e8449", "-draw", "rectangle 1,5 14,10",
+        "-fill", "#212f3d", "-draw", "rectangle 3,6 5,9",
+        "-fill", "#212f3d", "-draw", "rectangle 7,6 9,9",
+        "-fill", "#f4d03f", "-draw", "rectangle 2,11 13,12"]),
+})
+
 
 def render(size, drawing, path):
     """Draws the picture and quantises it to at most 256 colours (smooth
