@@ -212,12 +212,16 @@ void TLayoutReader::Read(TComponent& root)
         Fail("text after the end of the root");
 
     for (const Fixup& fixup : fixups_) {
+        const std::string where =
+            "layout " + layoutName_ + ", component " + fixup.component + ", property " + fixup.property + ": ";
         TComponent* target = root.FindComponent(fixup.target);
-        if (!target) {
-            throw ELayoutError("layout " + layoutName_ + ", component " + fixup.component + ", property " +
-                               fixup.property + ": no component " + fixup.target);
+        if (!target)
+            throw ELayoutError(where + "no component " + fixup.target);
+        try {
+            fixup.set(target);
+        } catch (const Exception& error) {
+            throw ELayoutError(where + error.Message());
         }
-        fixup.set(target);
     }
     for (TComponent* component : created_)
         component->Loaded();
