@@ -99,6 +99,8 @@ void TProperties::Integer(const std::string& name, std::function<std::int32_t()>
     Add({name, [get] { return TLayoutValue::Int(get()); },
          [set](const TLayoutValue& value, TLayoutReader&) {
              Expect(value, TLayoutValue::Kind::Integer, "an integer");
+             if (value.integer < INT32_MIN || value.integer > INT32_MAX)
+                 throw ELayoutError("integer out of range");
              set(static_cast<std::int32_t>(value.integer));
          },
          DiffersFrom(get, defaultValue)});

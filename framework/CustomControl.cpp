@@ -67,18 +67,26 @@ LRESULT TCustomControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_LBUTTONDOWN:
+        // A click is a press and a release on the control itself; the mouse
+        // stays with it in between.
         clickPending_ = !ControlAtPoint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (clickPending_)
+            SetCapture(Handle());
         break;
     case WM_LBUTTONUP: {
         const bool click = clickPending_;
         clickPending_ = false;
         const LRESULT result = TWinControl::WndProc(message, wParam, lParam);
-        const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        const RECT client = ClientRect();
-        if (click && PtInRect(&client, point))
-            Click();
+        if (click) {
+            ReleaseCapture();
+            const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            const RECT client = ClientRect();
+            if (PtInRect(&client, point))
+                Click();
+        }
         return result;
     }
+    case WM_CAPTURECHANGED: clickPending_ = false; break;
     default: break;
     }
     return TWinControl::WndProc(message, wParam, lParam);

@@ -130,6 +130,17 @@ void TForm::CreateParams(TCreateParams& params)
     params.parent = ownerForm ? ownerForm->Handle() : nullptr;
 }
 
+void TForm::CreateHandle()
+{
+    // The window's real frame may differ from the computed one; the client
+    // area is what the layout promises.
+    const SIZE client = ClientSize();
+    TCustomControl::CreateHandle();
+    const SIZE made = ClientSize();
+    if (made.cx != client.cx || made.cy != client.cy)
+        SetClientSize(client.cx, client.cy);
+}
+
 SIZE TForm::FrameSize() const
 {
     if (HandleAllocated()) {

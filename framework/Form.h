@@ -123,6 +123,7 @@ protected:
     }
 
     void CreateParams(TCreateParams& params) override;
+    void CreateHandle() override;
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     SIZE FrameSize() const override;
     void ChildBoundsChanged(TControl& child) override;

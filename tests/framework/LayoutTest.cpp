@@ -236,6 +236,18 @@ TEST_F(LayoutTest, BadValuesAndTargetsAreErrorsWithTheirLocation)
     EXPECT_EQ(ErrorOf("TTestRoot root {\n  TWidget first {\n  }\n}\n"),
               "layout TTestRoot, line 2, component root: class TWidget is not registered");
     EXPECT_EQ(ErrorOf("TOtherRoot root {\n}\n"), "layout TTestRoot, line 1: the layout is for TOtherRoot, not TTestRoot");
+    EXPECT_EQ(ErrorOf("TTestRoot root {\n  TThing first {\n    Count = 4294967297\n  }\n}\n"),
+              "layout TTestRoot, line 3, component first, property Count: integer out of range");
+    EXPECT_EQ(ErrorOf("TTestRoot root {\n  TThing first {\n  }\n  TThing first {\n  }\n}\n"),
+              "layout TTestRoot, line 4, component root: a second component named first");
+}
+
+TEST_F(LayoutTest, NumbersAreDecimalUnlessWrittenInHex)
+{
+    TTestRoot root;
+    Read(root, "TTestRoot root {\n  TThing a {\n    Count = 010\n  }\n  TThing b {\n    Count = -0x1F\n  }\n}\n");
+    EXPECT_EQ(root.Thing("a").count, 10);
+    EXPECT_EQ(root.Thing("b").count, -31);
 }
 
 } // namespace
