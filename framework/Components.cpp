@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "framework/Colors.h"
+#include "framework/Layout.h"
+#include "framework/Streams.h"
 
 EAssignError::EAssignError() : Exception("代入できません") {}
 
@@ -97,6 +99,8 @@ void TProperties::Integer(const std::string& name, std::function<std::int32_t()>
     Add({name, [get] { return TLayoutValue::Int(get()); },
          [set](const TLayoutValue& value, TLayoutReader&) {
              Expect(value, TLayoutValue::Kind::Integer, "an integer");
+             if (value.integer < INT32_MIN || value.integer > INT32_MAX)
+                 throw ELayoutError("integer out of range");
              set(static_cast<std::int32_t>(value.integer));
          },
          DiffersFrom(get, defaultValue)});
@@ -182,6 +186,41 @@ void TProperties::Set(const std::string& name, const TEnumNames& names, std::fun
          DiffersFrom(get, defaultValue)});
 }
 
+void TProperties::Reference(const std::string& name, std::function<TComponent*()> get,
+                            std::function<void(TComponent*)> set)
+{
+    Add({name,
+         [get] {
+             const TComponent* target = get();
+             return TLayoutValue::Ident(target ? target->Name() : std::string());
+         },
+         [set](const TLayoutValue& value, TLayoutReader& reader) {
+             Expect(value, TLayoutValue::Kind::Identifier, "the name of a component");
+             reader.AddFixup(value.text, set);
+         },
+         [get] { return get() != nullptr; }});
+}
+
+void TProperties::Binary(const std::string& name, std::function<void(TStream&)> write,
+                         std::function<void(TStream&)> read, std::function<bool()> stored)
+{
+    Add({name,
+         [write] {
+             TMemoryStream stream;
+             write(stream);
+             const std::uint8_t* bytes = stream.Memory();
+             return TLayoutValue::Bytes({bytes, bytes + stream.Size()});
+         },
+         [read](const TLayoutValue& value, TLayoutReader&) {
+             Expect(value, TLayoutValue::Kind::Binary, "binary data");
+             TMemoryStream stream;
+             stream.WriteBuffer(value.bytes.data(), static_cast<std::int32_t>(value.bytes.size()));
+             stream.SetPosition(0);
+             read(stream);
+         },
+         std::move(stored)});
+}
+
 void TProperties::Nested(const std::string& name, TPersistent& object)
 {
     Property property;
@@ -218,8 +257,15 @@ TComponent::~TComponent()
 void TComponent::DestroyComponents()
 {
     // Reverse order of creation; each one leaves this list as it goes.
-    while (!components_.empty())
-        delete components_.back();
+    while (!components_.empty()) {
+        TComponent* component = components_.back();
+        if (component->heldElsewhere_) {
+            component->owner_ = nullptr;
+            components_.pop_back();
+        } else {
+            delete component;
+        }
+    }
 }
 
 TComponent* TComponent::FindComponent(std::string_view name) const

@@ -182,7 +182,7 @@ void TFont::FreeHandle()
 void TFont::DefineProperties(TProperties& properties)
 {
     static const TEnumNames styleNames{"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
-    properties.String("Name", [this] { return name_; }, [this](std::string n) { SetName(n); }, std::string());
+    properties.String("Name", [this] { return name_; }, [this](const std::string& n) { SetName(n); }, std::string());
     properties.Integer("Charset", [this] { return static_cast<int>(charset_); },
                        [this](int c) { SetCharset(static_cast<BYTE>(c)); }, DEFAULT_CHARSET);
     properties.Integer("Height", [this] { return height_; }, [this](int h) { SetHeight(h); }, std::nullopt);

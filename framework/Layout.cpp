@@ -92,9 +92,12 @@ TLayoutReader::Token TLayoutReader::Next()
         while (at_ < text_.size() && IsNameChar(text_[at_]))
             ++at_;
         const std::string digits(text_.substr(start, at_ - start));
+        // Decimal unless written 0x...; a leading zero is not octal.
+        const std::size_t sign = digits[0] == '-' ? 1 : 0;
+        const bool hex = digits.size() > sign + 1 && digits[sign] == '0' && (digits[sign + 1] | 0x20) == 'x';
         try {
             std::size_t used = 0;
-            token.integer = std::stoll(digits, &used, 0);
+            token.integer = std::stoll(digits, &used, hex ? 16 : 10);
             if (used != digits.size())
                 Fail("bad number " + digits);
         } catch (const std::logic_error&) {
@@ -212,12 +215,16 @@ void TLayoutReader::Read(TComponent& root)
         Fail("text after the end of the root");
 
     for (const Fixup& fixup : fixups_) {
+        const std::string where =
+            "layout " + layoutName_ + ", component " + fixup.component + ", property " + fixup.property + ": ";
         TComponent* target = root.FindComponent(fixup.target);
-        if (!target) {
-            throw ELayoutError("layout " + layoutName_ + ", component " + fixup.component + ", property " +
-                               fixup.property + ": no component " + fixup.target);
+        if (!target)
+            throw ELayoutError(where + "no component " + fixup.target);
+        try {
+            fixup.set(target);
+        } catch (const Exception& error) {
+            throw ELayoutError(where + error.Message());
         }
-        fixup.set(target);
     }
     for (TComponent* component : created_)
         component->Loaded();
@@ -242,7 +249,10 @@ void TLayoutReader::ReadObject(TComponent& component)
             } catch (const ELayoutError& error) {
                 Fail(error.Message());
             }
-            child->SetName(Next().text);
+            const std::string name = Next().text;
+            if (root_->FindComponent(name))
+                Fail("a second component named " + name);
+            child->SetName(name);
             child->BeginLoading();
             created_.push_back(child);
             child->SetParentComponent(&component);

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "framework/Components.h"
+
+class TForm;
+
+// The handler of errors that escape a message handler: sender and error.
+using TExceptionEvent = TEvent<TObject*, const std::exception&>;
+
+// The program's one application object: its title, the message loop, the
+// error handling for everything that runs inside a message, and the
+// application's message boxes.
+class TApplication : public TObject {
+public:
+    TApplication();
+
+    // The caption of the application's message boxes; the program's file
+    // name until it is set.
+    const std::string& Title() const { return title_; }
+    void SetTitle(std::string title) { title_ = std::move(title); }
+
+    TForm* MainForm() const { return mainForm_; }
+    // Shows the main form and dispatches messages until the quit request
+    // (Terminate, or the main form closing) arrives.
+    void Run(TForm& mainForm);
+    // Asks the message loop to end (posts the quit request).
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+    // Waits for one message and dispatches it; keyboard navigation goes to
+    // the form that holds the message's window.
+    void HandleMessage();
+
+    // The installed handler; an empty one removes it.
+    void SetOnException(TExceptionEvent handler) { onException_ = std::move(handler); }
+    const TExceptionEvent& OnException() const { return onException_; }
+
+    // Hands an error that escaped a message handler to the installed handler,
+    // or else to the standard error display. Never raises: it runs where no
+    // exception may pass (window procedures, system callbacks).
+    void HandleException(TObject* sender, std::exception_ptr error) noexcept;
+    // The standard error display: the error's message, with "." appended when
+    // its last character sorts after ".", under the application title, with
+    // the stop icon and one OK button.
+    void ShowException(const std::exception& error);
+
+    // A message box owned by the application: the program's other windows
+    // are disabled while it is up, and the window that was active before is
+    // active again afterwards. Answers the button pressed.
+    int MessageBox(const std::string& text, const std::string& caption, UINT flags);
+
+private:
+    std::string title_;
+    TForm* mainForm_ = nullptr;
+    bool terminated_ = false;
+    TExceptionEvent onException_;
+};
+
+TApplication& Application();

@@ -1,0 +1,18 @@
+#include "framework/StandardClasses.h"
+
+#include "framework/Bevel.h"
+#include "framework/Edit.h"
+#include "framework/GlyphButton.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
+#include "framework/ProgressBar.h"
+
+void RegisterStandardClasses()
+{
+    TClassRegistry::Register<TBevel>("TBevel");
+    TClassRegistry::Register<TBitBtn>("TBitBtn");
+    TClassRegistry::Register<TEdit>("TEdit");
+    TClassRegistry::Register<TLabel>("TLabel");
+    TClassRegistry::Register<TPanel>("TPanel");
+    TClassRegistry::Register<TProgressBar>("TProgressBar");
+}
