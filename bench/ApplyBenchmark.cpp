@@ -124,9 +124,17 @@ void Run(const char* name, int repetitions)
     const std::string applied = folder.File("Korvantis.exe");
     const std::string plain = folder.File("plain.exe");
 
-    // Memory first, while nothing but the start-up has raised the peak.
+    // Memory first, while nothing but the start-up has raised the peak. Wine
+    // keeps no peak of the private bytes (its "peak" is the current value),
+    // so they are also sampled while the payload is held.
     const PROCESS_MEMORY_COUNTERS before = MemoryCounters();
-    ApplyStep(name, applied);
+    PROCESS_MEMORY_COUNTERS loaded;
+    {
+        TMemoryStream work;
+        LoadPayload(work, name, RT_RCDATA);
+        loaded = MemoryCounters();
+        ReplaceExecutable(applied, work);
+    }
     const PROCESS_MEMORY_COUNTERS after = MemoryCounters();
     OneShot(payload, plain);
 
@@ -144,7 +152,8 @@ void Run(const char* name, int repetitions)
 
     const double ratio = Median(ratios);
     const SIZE_T peakRise = after.PeakWorkingSetSize - before.WorkingSetSize;
-    const SIZE_T pagefileRise = after.PeakPagefileUsage - before.PagefileUsage;
+    const SIZE_T peakPagefile = std::max(after.PeakPagefileUsage, loaded.PagefileUsage);
+    const SIZE_T pagefileRise = peakPagefile - before.PagefileUsage;
     const SIZE_T memoryTarget = 2 * payload.declaredSize + kMiB;
     std::printf("payload %s: %lu bytes in the container, %lu bytes inflated, %d repetitions\n", name,
                 payload.zlibSize + kContainerHeader, payload.declaredSize, repetitions);
@@ -152,10 +161,9 @@ void Run(const char* name, int repetitions)
     std::printf("  one-shot       median %8.3f ms\n", Median(oneShotTimes) * 1000);
     std::printf("  median ratio   %8.3f   (target <= %.1f: %s)\n", ratio, kRatioTarget,
                 ratio <= kRatioTarget ? "met" : "missed");
-    std::printf("  peak working set %lu KiB, %lu KiB above the start\n", after.PeakWorkingSetSize / 1024,
-                peakRise / 1024);
-    std::printf("  peak pagefile    %lu KiB, %lu KiB above the start\n", after.PeakPagefileUsage / 1024,
-                pagefileRise / 1024);
+    std::printf("  peak working set %lu KiB (%lu KiB before), %lu KiB above the start\n",
+                after.PeakWorkingSetSize / 1024, before.PeakWorkingSetSize / 1024, peakRise / 1024);
+    std::printf("  peak pagefile    %lu KiB, %lu KiB above the start\n", peakPagefile / 1024, pagefileRise / 1024);
     std::printf("  memory target  rise <= %lu KiB (2 x executable + 1 MiB): %s\n", memoryTarget / 1024,
                 std::max(peakRise, pagefileRise) <= memoryTarget ? "met" : "missed");
 }
