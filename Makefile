@@ -1,11 +1,12 @@
 # make test: install what is missing, build everything, run every test.
 # make demo: build, then run the updater on a demo installation.
+# make bench: time the apply step against a one-shot inflate (needs the Wine build).
 
 BUILD := build
 CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
 
-.PHONY: all setup configure build test demo clean
+.PHONY: all setup configure build test demo bench clean
 
 all: build
 
@@ -22,6 +23,9 @@ build: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@cmake --build $(BUILD) --target bench
 
 demo: build
 	@echo "The updater: $(BUILD)/bin/ZelmoriaUpdate.exe"

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "container/UZLIB.h"
+#include "tests/support/TestSupport.h"
+#include "tests/updater/ApplyTestSupport.h"
+#include "updater/FDoUpdate.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Names = std::vector<std::string>;
+
+const std::string kUnexpected = "予期しないエラーが発生しました\r\n";
+
+// The progress dialog's run, step by step in its order; the text the dialog
+// would show, or "" when the run succeeded.
+std::string RunApply(const std::string& target, const char* payload)
+{
+    try {
+        TMemoryStream work;
+        LoadPayload(work, payload, RT_RCDATA);
+        CheckWritable(target);
+        ReplaceExecutable(target, work);
+    } catch (const std::exception& error) {
+        return UpdateErrorText(error);
+    }
+    return "";
+}
+
+Bytes Contents(TMemoryStream& stream)
+{
+    return Bytes(stream.Memory(), stream.Memory() + stream.Size());
+}
+
+class ApplyStep : public testing::Test {
+protected:
+    void InstallOld() { WriteWholeFile(target_, old_); }
+
+    TTempFolder folder_;
+    const std::string target_ = folder_.File("Korvantis.exe");
+    const Bytes old_ = ReadWholeFile(StandInPath("3.0.3.999"));
+    const Bytes carried_ = ReadWholeFile(StandInPath("3.0.4.0"));
+};
+
+TEST_F(ApplyStep, CarriedPayloadReplacesTheInstalledProductWithTheNewBuild)
+{
+    ASSERT_FALSE(old_.empty());
+    ASSERT_NE(old_, carried_);
+    InstallOld();
+    EXPECT_EQ(RunApply(target_, "UPDATEDATA"), "");
+    EXPECT_EQ(ReadWholeFile(target_), carried_);
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{"Korvantis.exe"});
+}
+
+TEST_F(ApplyStep, MissingTargetIsCreated)
+{
+    EXPECT_EQ(RunApply(target_, "UPDATEDATA"), "");
+    EXPECT_EQ(ReadWholeFile(target_), carried_);
+}
+
+TEST_F(ApplyStep, ReadOnlyTargetIsRefusedAndLeftAsItWas)
+{
+    InstallOld();
+    ASSERT_TRUE(SetFileAttributesA(target_.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(RunApply(target_, "UPDATEDATA"),
+              "ファイルが読み取り専用になっているためアップデートできません\r\n" + target_);
+    EXPECT_EQ(ReadWholeFile(target_), old_);
+    EXPECT_TRUE(GetFileAttributesA(target_.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{"Korvantis.exe"});
+}
+
+TEST_F(ApplyStep, PayloadWithoutContainerIsWrittenByteForByte)
+{
+    const Bytes plain = ReadWholeFile(StandInPath("no-version"));
+    ASSERT_NE(plain.size(), old_.size());
+    InstallOld();
+    EXPECT_EQ(RunApply(target_, "PLAINDATA"), "");
+    EXPECT_EQ(ReadWholeFile(target_), plain);
+}
+
+TEST_F(ApplyStep, UnusablePayloadStopsTheRunBeforeTheTargetIsTouched)
+{
+    InstallOld();
+    EXPECT_EQ(RunApply(target_, "DAMAGEDDATA"), kUnexpected + "error");
+    EXPECT_EQ(RunApply(target_, "NOSUCHDATA"), kUnexpected + "NOSUCHDATA リソースが見つかりません");
+    EXPECT_EQ(ReadWholeFile(target_), old_);
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{"Korvantis.exe"});
+}
+
+TEST_F(ApplyStep, TargetInAMissingFolderCannotBeCreated)
+{
+    const std::string target = folder_.File("gone\\Korvantis.exe");
+    EXPECT_EQ(RunApply(target, "UPDATEDATA"), kUnexpected + "ファイル " + target + " を作成できません");
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{});
+}
+
+TEST_F(ApplyStep, TargetInUseIsLeftAsItWasWithoutTemporaryFile)
+{
+    InstallOld();
+    HANDLE inUse = CreateFileA(target_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
+    const std::string shown = RunApply(target_, "UPDATEDATA");
+    CloseHandle(inUse);
+    EXPECT_EQ(shown, kUnexpected + "ファイル " + target_ + " を作成できません");
+    EXPECT_EQ(ReadWholeFile(target_), old_);
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{"Korvantis.exe"});
+}
+
+TEST(LoadPayload, AppendsAtThePositionAndLeavesTheDestinationAsItWasOnFailure)
+{
+    const Bytes carried = ReadWholeFile(StandInPath("3.0.4.0"));
+    TMemoryStream work;
+    work.WriteBuffer("head", 4);
+    LoadPayload(work, "UPDATEDATA", RT_RCDATA);
+    Bytes expected = {'h', 'e', 'a', 'd'};
+    expected.insert(expected.end(), carried.begin(), carried.end());
+    EXPECT_EQ(Contents(work), expected);
+    EXPECT_EQ(work.Position(), work.Size());
+
+    work.SetPosition(2);
+    try {
+        LoadPayload(work, "DAMAGEDDATA", RT_RCDATA);
+        ADD_FAILURE() << "a damaged payload was accepted";
+    } catch (const EZLibError& error) {
+        EXPECT_EQ(error.Message(), "error");
+    }
+    EXPECT_THROW(LoadPayload(work, "NOSUCHDATA", RT_RCDATA), EResNotFound);
+    EXPECT_EQ(Contents(work), expected);
+    EXPECT_EQ(work.Position(), 2);
+}
+
+TEST(CheckWritable, OnlyTheReadOnlyBitRefuses)
+{
+    TTempFolder folder;
+    const std::string path = folder.File("Korvantis.exe");
+    EXPECT_NO_THROW(CheckWritable(path));
+    WriteWholeFile(path, {1, 2, 3});
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_NO_THROW(CheckWritable(path));
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    try {
+        CheckWritable(path);
+        ADD_FAILURE() << "a read-only file passed";
+    } catch (const EReadOnly& error) {
+        EXPECT_EQ(error.Message(), path);
+    }
+}
+
+TEST(ReplaceExecutable, ShiftJisNamesAreSplitAtTheRealBackslash)
+{
+    // The second byte of 表 is the byte of "\"; a split there would look for
+    // the folder "...\表\" + 0x95.
+    TTempFolder folder;
+    const std::string subfolder = folder.File("表");
+    ASSERT_TRUE(CreateDirectoryA(subfolder.c_str(), nullptr));
+    const std::string target = subfolder + "\\表.exe";
+    TMemoryStream content;
+    content.WriteBuffer("MZ new", 6);
+    ReplaceExecutable(target, content);
+    EXPECT_EQ(ReadWholeFile(target), (Bytes{'M', 'Z', ' ', 'n', 'e', 'w'}));
+    EXPECT_EQ(FolderEntries(subfolder), Names{"表.exe"});
+}
+
+class RenamingReplacement : public testing::Test {
+protected:
+    TTempFolder folder_;
+    const std::string source_ = folder_.File("new.tmp");
+    const std::string target_ = folder_.File("Korvantis.exe");
+};
+
+TEST_F(RenamingReplacement, NewFileTakesTheNameAndNothingIsLeftAside)
+{
+    WriteWholeFile(source_, {'n', 'e', 'w'});
+    WriteWholeFile(target_, {'o', 'l', 'd'});
+    EXPECT_TRUE(ReplaceByRenaming(source_, target_));
+    EXPECT_EQ(ReadWholeFile(target_), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{"Korvantis.exe"});
+}
+
+TEST_F(RenamingReplacement, MissingTargetIsCreated)
+{
+    WriteWholeFile(source_, {'n', 'e', 'w'});
+    EXPECT_TRUE(ReplaceByRenaming(source_, target_));
+    EXPECT_EQ(ReadWholeFile(target_), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{"Korvantis.exe"});
+}
+
+TEST_F(RenamingReplacement, FailedSecondRenamePutsTheOldFileBack)
+{
+    WriteWholeFile(target_, {'o', 'l', 'd'});
+    EXPECT_FALSE(ReplaceByRenaming(folder_.File("missing.tmp"), target_));
+    EXPECT_EQ(ReadWholeFile(target_), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(FolderEntries(folder_.Path()), Names{"Korvantis.exe"});
+}
+
+} // namespace
