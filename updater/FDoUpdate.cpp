@@ -3,14 +3,21 @@
 #include <windows.h>
 
 #include "container/UZLIB.h"
+#include "framework/Application.h"
+#include "framework/Label.h"
+#include "framework/ProgressBar.h"
 #include "framework/StringTable.h"
 #include "framework/Text.h"
+#include "updater/FMain.h"
 #include "updater/Pathutil.h"
+#include "updater/Rdynotfy.h"
+#include "updater/UMessage.h"
 
 namespace {
 
 constexpr unsigned kUnexpectedErrorText = 65324;
 constexpr unsigned kReadOnlyText = 65325;
+constexpr unsigned kPayloadName = 65323;
 
 std::string FolderOf(const std::string& path)
 {
@@ -149,4 +156,56 @@ bool ReplaceByRenaming(const std::string& source, const std::string& target)
     }
     DeleteFileA(aside.c_str());
     return true;
+}
+
+TfrmDoUpdate::TfrmDoUpdate(TComponent* owner) : TForm(owner)
+{
+    Publish("FormCreate", this, &TfrmDoUpdate::FormCreate);
+    Publish("ReadyNotifier1Ready", this, &TfrmDoUpdate::ReadyNotifier1Ready);
+    Publish("FormCloseQuery", this, &TfrmDoUpdate::FormCloseQuery);
+    PublishField("Label1", Label1);
+    PublishField("Label2", Label2);
+    PublishField("ProgressBar1", ProgressBar1);
+    PublishField("ReadyNotifier1", ReadyNotifier1);
+}
+
+void TfrmDoUpdate::FormCreate(TObject*)
+{
+    SetText(GetAppTitle());
+    Label1->SetText(Format(Label1->Text().c_str(), UpdateVersionMajor, UpdateVersionMinor));
+}
+
+void TfrmDoUpdate::ReadyNotifier1Ready(TObject*)
+{
+    Application().SetOnException(TExceptionEvent(
+        [this](TObject* sender, const std::exception& error) { AppException(sender, error); }));
+    // The modal loop looks at the result only after this handler returns, so
+    // an error that leaves it ends the run with Cancel.
+    SetModalResult(mrCancel);
+    Repaint();
+    DoUpdate();
+    SetModalResult(mrOk);
+}
+
+void TfrmDoUpdate::DoUpdate()
+{
+    TMemoryStream working;
+    ProgressBar1->SetMax(3);
+    ProgressBar1->SetPosition(1);
+    LoadPayload(working, LoadStr(kPayloadName).c_str(), RT_RCDATA);
+    ProgressBar1->SetPosition(2);
+    CheckWritable(TargetExePath);
+    ProgressBar1->SetPosition(3);
+    ReplaceExecutable(TargetExePath, working);
+}
+
+void TfrmDoUpdate::AppException(TObject*, const std::exception& error)
+{
+    ShowWarning(UpdateErrorText(error));
+}
+
+void TfrmDoUpdate::FormCloseQuery(TObject*, bool& canClose)
+{
+    Application().SetOnException(TExceptionEvent());
+    canClose = true;
 }

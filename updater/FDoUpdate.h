@@ -41,3 +41,30 @@ void ReplaceExecutable(const std::string& path, TCustomMemoryStream& content);
 // second rename puts the old target back. Returns false when the target was
 // not replaced; the source then is still there.
 bool ReplaceByRenaming(const std::string& source, const std::string& target);
+
+#include "framework/Form.h"
+
+class TLabel;
+class TProgressBar;
+class TReadyNotifier;
+
+// The progress dialog: once on screen it unpacks the carried executable into
+// memory and puts it in place of TargetExePath, then closes itself with OK,
+// or, after showing the error, with Cancel. The user cannot close it.
+class TfrmDoUpdate : public TForm {
+public:
+    explicit TfrmDoUpdate(TComponent* owner);
+
+    std::string_view ClassName() const override { return "TfrmDoUpdate"; }
+
+    void FormCreate(TObject* sender);
+    void ReadyNotifier1Ready(TObject* sender);
+    void DoUpdate();
+    void AppException(TObject* sender, const std::exception& error);
+    void FormCloseQuery(TObject* sender, bool& canClose);
+
+    TLabel* Label1 = nullptr;
+    TLabel* Label2 = nullptr;
+    TProgressBar* ProgressBar1 = nullptr;
+    TReadyNotifier* ReadyNotifier1 = nullptr;
+};

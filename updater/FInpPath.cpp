@@ -5,12 +5,28 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/Application.h"
+#include "framework/Bevel.h"
+#include "framework/Edit.h"
+#include "framework/GlyphButton.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
 #include "framework/StringTable.h"
+#include "framework/Text.h"
+#include "updater/FMain.h"
+#include "updater/FSelDir.h"
+#include "updater/Filever.h"
+#include "updater/Pathutil.h"
+#include "updater/UMessage.h"
 
 namespace {
 
 constexpr unsigned kInstallDirKey = 65317;
 constexpr unsigned kDefaultFolderName = 65319;
+constexpr unsigned kExecutableName = 65318;
+constexpr unsigned kNoUpdateNeeded = 65320;
+constexpr unsigned kCannotUpdate = 65322;
+constexpr char kProductName[] = "Zelmoria";
 
 } // namespace
 
@@ -55,4 +71,83 @@ std::string ProposedInstallDir()
     if (auto recorded = QueryRecordedInstallDir(LoadStr(kInstallDirKey)))
         return *recorded;
     return GetProgramFilesDir() + LoadStr(kDefaultFolderName);
+}
+
+TfrmInputPath::TfrmInputPath(TComponent* owner) : TForm(owner)
+{
+    Publish("FormCreate", this, &TfrmInputPath::FormCreate);
+    Publish("Edit1Change", this, &TfrmInputPath::Edit1Change);
+    Publish("BitBtn1Click", this, &TfrmInputPath::BitBtn1Click);
+    Publish("FormCloseQuery", this, &TfrmInputPath::FormCloseQuery);
+    PublishField("BitBtn1", BitBtn1);
+    PublishField("BitBtn2", BitBtn2);
+    PublishField("BitBtn3", BitBtn3);
+    PublishField("Panel1", Panel1);
+    PublishField("Label1", Label1);
+    PublishField("Label2", Label2);
+    PublishField("Bevel1", Bevel1);
+    PublishField("Edit1", Edit1);
+}
+
+void TfrmInputPath::FormCreate(TObject*)
+{
+    SetText(GetAppTitle());
+    LoadInstallDir();
+    Label1->SetText(Format(Label1->Text().c_str(), kProductName));
+}
+
+void TfrmInputPath::LoadInstallDir()
+{
+    SetInstallDir(ProposedInstallDir());
+}
+
+void TfrmInputPath::SetInstallDir(const std::string& folder)
+{
+    Edit1->SetText(folder);
+}
+
+void TfrmInputPath::Edit1Change(TObject*)
+{
+    TargetExePath = JoinPath(Edit1->Text(), LoadStr(kExecutableName));
+    const DWORD attributes = GetFileAttributesA(TargetExePath.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    BitBtn2->SetEnabled(exists);
+    if (exists)
+        LoadButtonGlyph(*BitBtn2);
+    else
+        BitBtn2->SetGlyph(nullptr);
+}
+
+void TfrmInputPath::BitBtn1Click(TObject*)
+{
+    const std::unique_ptr<TfrmSelDir> browser = CreateForm<TfrmSelDir>(this);
+    browser->SetDirectory(Edit1->Text());
+    if (browser->ShowModal() == mrOk)
+        Edit1->SetText(browser->GetDirectory());
+}
+
+void TfrmInputPath::FormCloseQuery(TObject*, bool& canClose)
+{
+    if (ModalResult() != mrOk) {
+        canClose = true;
+        return;
+    }
+    canClose = false;
+    // Decide on the folder and the files as they are now.
+    Edit1Change(this);
+    if (!BitBtn2->Enabled())
+        return;
+    std::int32_t major = 0;
+    std::int32_t combinedMinor = 0;
+    GetInstalledVersion(TargetExePath, major, combinedMinor);
+    switch (JudgeInstalledVersion(major, combinedMinor, UpdateVersionMajor, UpdateVersionMinor)) {
+    case TUpdateVerdict::NotUpdatable: ShowProductMessage(LoadStr(kCannotUpdate)); break;
+    case TUpdateVerdict::Eligible: canClose = true; break;
+    case TUpdateVerdict::UpToDate: ShowProductMessage(LoadStr(kNoUpdateNeeded)); break;
+    }
+}
+
+void TfrmInputPath::ShowProductMessage(const std::string& text)
+{
+    ShowWarning(Format(text.c_str(), kProductName));
 }

@@ -1,7 +1,15 @@
 #include "updater/FMain.h"
 
+#include "framework/Application.h"
+#include "framework/Bitmap.h"
+#include "framework/GlyphButton.h"
 #include "framework/StringTable.h"
 #include "framework/Streams.h"
+#include "framework/Text.h"
+#include "updater/FDoUpdate.h"
+#include "updater/FInpPath.h"
+#include "updater/UExecuteCheck.h"
+#include "updater/UMessage.h"
 
 std::int32_t UpdateVersionMajor = 0;
 std::int32_t UpdateVersionMinor = 0;
@@ -9,7 +17,12 @@ std::string TargetExePath;
 
 namespace {
 
+constexpr unsigned kTitleFormat = 65296;
 constexpr unsigned kUpdateVersionName = 65297;
+constexpr unsigned kUpdateSucceeded = 65326;
+constexpr unsigned kUpdateFailed = 65327;
+constexpr char kProductName[] = "Zelmoria";
+constexpr char kRunningMutex[] = "Zelmoria.3.0.Tessaro";
 
 } // namespace
 
@@ -20,4 +33,81 @@ void LoadUpdateVersion(HMODULE module)
     stream.ReadBuffer(slots, sizeof slots);
     UpdateVersionMajor = slots[0] | slots[1] << 8;
     UpdateVersionMinor = slots[4] | slots[5] << 8;
+}
+
+void LoadButtonGlyph(TBitBtn& button)
+{
+    auto glyph = std::make_unique<TBitmap>();
+    glyph->LoadFromResourceName(GetModuleHandleA(nullptr), "Button");
+    button.SetGlyph(std::move(glyph));
+}
+
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
+{
+    Publish("FormCreate", this, &TfrmMain::FormCreate);
+    Publish("btnSetupClick", this, &TfrmMain::btnSetupClick);
+    Publish("btnAbortClick", this, &TfrmMain::btnAbortClick);
+    PublishField("btnSetup", btnSetup);
+    PublishField("btnAbort", btnAbort);
+}
+
+HPALETTE TfrmMain::GetPalette()
+{
+    return btnSetup && btnSetup->Glyph() ? btnSetup->Glyph()->Palette() : nullptr;
+}
+
+void TfrmMain::FormCreate(TObject*)
+{
+    // A window that cannot start ends the program at once, after the error
+    // has been shown.
+    try {
+        LoadUpdateVersion();
+        Application().SetTitle(Format(LoadStr(kTitleFormat).c_str(), UpdateVersionMajor, UpdateVersionMinor));
+        SetText(Application().Title());
+        LoadButtonGlyph(*btnSetup);
+    } catch (const std::exception& error) {
+        Application().ShowException(error);
+        Application().Terminate();
+    }
+}
+
+void TfrmMain::btnSetupClick(TObject*)
+{
+    btnSetup->SetVisible(false);
+    btnAbort->SetVisible(false);
+    struct ShowAgain {
+        TfrmMain& form;
+        ~ShowAgain()
+        {
+            form.btnSetup->SetVisible(true);
+            form.btnAbort->SetVisible(true);
+        }
+    } showAgain{*this};
+    RunUpdate();
+}
+
+void TfrmMain::btnAbortClick(TObject*)
+{
+    Close();
+}
+
+void TfrmMain::RunUpdate()
+{
+    // Held until the last message of the flow has been dismissed.
+    const TExecuteGuard guard = BlockExecution(kRunningMutex);
+    if (!guard) {
+        ShowWarning(Format("%sは実行中です", kProductName));
+        return;
+    }
+    if (!ShowModalForm<TfrmInputPath>())
+        return;
+    if (ShowModalForm<TfrmDoUpdate>()) {
+        Repaint();
+        ShowWarning(LoadStr(kUpdateSucceeded));
+        BringToFront();
+        // Posted, so that the window closes after this handler has returned.
+        PostMessageA(Handle(), WM_CLOSE, 0, 0);
+    } else {
+        ShowWarning(LoadStr(kUpdateFailed));
+    }
 }
