@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Colors.h"
+#include "framework/Streams.h"
 
 EAssignError::EAssignError() : Exception("代入できません") {}
 
@@ -180,6 +181,25 @@ void TProperties::Set(const std::string& name, const TEnumNames& names, std::fun
              set(bits);
          },
          DiffersFrom(get, defaultValue)});
+}
+
+void TProperties::Binary(const std::string& name, std::function<void(TStream&)> write,
+                         std::function<void(TStream&)> read, std::function<bool()> stored)
+{
+    Add({name,
+         [write] {
+             TMemoryStream stream;
+             write(stream);
+             return TLayoutValue::Bytes(std::vector<std::uint8_t>(stream.Memory(), stream.Memory() + stream.Size()));
+         },
+         [read](const TLayoutValue& value, TLayoutReader&) {
+             Expect(value, TLayoutValue::Kind::Binary, "binary data");
+             TMemoryStream stream;
+             stream.WriteBuffer(value.bytes.data(), static_cast<std::int32_t>(value.bytes.size()));
+             stream.SetPosition(0);
+             read(stream);
+         },
+         std::move(stored)});
 }
 
 void TProperties::Nested(const std::string& name, TPersistent& object)
