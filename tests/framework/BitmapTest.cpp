@@ -267,6 +267,40 @@ TEST(BitmapStreams, SavedBitmapsLoadWithTheirFormatAndPixels)
     }
 }
 
+TEST(BitmapExport, ADeviceBitmapLeavesInItsOwnDepth)
+{
+    TBitmap colour;
+    Paint(colour, 5, 3, clRed);
+    colour.SetHandleType(TBitmapHandleType::DDB);
+    TBitmap mono;
+    mono.SetMonochrome(true);
+    mono.SetSize(9, 2);
+    mono.Canvas().SetPixel(8, 1, clBlack);
+
+    for (TBitmap* bitmap : {&colour, &mono}) {
+        DWORD headerSize = 0;
+        DWORD imageSize = 0;
+        HBITMAP handle = bitmap->Handle();
+        GetDIBSizes(handle, headerSize, imageSize);
+        std::vector<std::uint8_t> header(headerSize);
+        std::vector<std::uint8_t> bits(imageSize);
+        ASSERT_TRUE(GetDIB(handle, nullptr, header.data(), bits.data()));
+        const auto* info = reinterpret_cast<const BITMAPINFO*>(header.data());
+        const int bitCount = info->bmiHeader.biBitCount;
+        const int stride = ((bitmap->Width() * bitCount + 31) & ~31) / 8;
+        EXPECT_EQ(imageSize, static_cast<DWORD>(stride * bitmap->Height()));
+        if (bitmap == &mono) {
+            EXPECT_EQ(headerSize, sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD));
+            // Bottom-up: the first row is the bottom one, where pixel 8 is black.
+            EXPECT_EQ(bits[1] & 0x80, 0);
+            EXPECT_EQ(bits[0], 0xFF);
+        } else {
+            EXPECT_GT(bitCount, 8);
+            EXPECT_EQ(headerSize, sizeof(BITMAPINFOHEADER));
+        }
+    }
+}
+
 TEST(CanvasLock, ExcludesASecondThreadUntilUnlocked)
 {
     TBitmap bitmap;
