@@ -89,22 +89,38 @@ void TCanvas::Require(unsigned tools)
     }
 }
 
+void TCanvas::Changing()
+{
+    OnChanging(this);
+}
+
+void TCanvas::Changed()
+{
+    OnChange(this);
+}
+
 void TCanvas::FillRect(const RECT& rect)
 {
+    Changing();
     Require(kBrush);
     ::FillRect(dc_, &rect, brush_.Handle());
+    Changed();
 }
 
 void TCanvas::FrameRect(const RECT& rect)
 {
+    Changing();
     Require(kBrush);
     ::FrameRect(dc_, &rect, brush_.Handle());
+    Changed();
 }
 
 void TCanvas::Rectangle(const RECT& rect)
 {
+    Changing();
     Require(kBrush | kPen);
     ::Rectangle(dc_, rect.left, rect.top, rect.right, rect.bottom);
+    Changed();
 }
 
 void TCanvas::MoveTo(int x, int y)
@@ -114,27 +130,40 @@ void TCanvas::MoveTo(int x, int y)
 
 void TCanvas::LineTo(int x, int y)
 {
+    Changing();
     Require(kPen);
     ::LineTo(dc_, x, y);
+    Changed();
 }
 
 void TCanvas::TextOut(int x, int y, std::string_view text)
 {
+    Changing();
     Require(kFont | kBrush);
     ::TextOutA(dc_, x, y, text.data(), static_cast<int>(text.size()));
+    Changed();
 }
 
 void TCanvas::TextRect(const RECT& rect, int x, int y, std::string_view text)
 {
+    Changing();
     Require(kFont | kBrush);
     const UINT options = ETO_CLIPPED | (brush_.Style() == TBrushStyle::Solid ? ETO_OPAQUE : 0);
     ExtTextOutA(dc_, x, y, options, &rect, text.data(), static_cast<UINT>(text.size()), nullptr);
+    Changed();
 }
 
 int TCanvas::DrawText(std::string_view text, RECT& rect, UINT flags)
 {
+    // Measuring draws nothing, so it changes nothing.
+    const bool draws = (flags & DT_CALCRECT) == 0;
+    if (draws)
+        Changing();
     Require(kFont | kBrush);
-    return ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &rect, flags);
+    const int height = ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &rect, flags);
+    if (draws)
+        Changed();
+    return height;
 }
 
 SIZE TCanvas::TextExtent(std::string_view text)
@@ -157,8 +186,22 @@ void TCanvas::StretchDraw(const RECT& rect, TGraphic& graphic)
 {
     if (graphic.Empty())
         return;
+    Changing();
     Require(kBrush);
     graphic.Draw(*this, rect);
+    Changed();
+}
+
+TColor TCanvas::Pixel(int x, int y)
+{
+    return ::GetPixel(Handle(), x, y);
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color)
+{
+    Changing();
+    ::SetPixel(Handle(), x, y, ColorToRGB(color));
+    Changed();
 }
 
 RECT TCanvas::ClipRect()

@@ -35,6 +35,11 @@ public:
     bool TryLock() { return lock_.try_lock(); }
     void Unlock() { lock_.unlock(); }
 
+    // Fired before and after every call that draws: a bitmap's canvas stops
+    // sharing the bitmap's image before and announces the change after.
+    TNotifyEvent OnChanging;
+    TNotifyEvent OnChange;
+
     void FillRect(const RECT& rect);
     void FrameRect(const RECT& rect);
     void Rectangle(const RECT& rect);
@@ -51,6 +56,9 @@ public:
     void Draw(int x, int y, TGraphic& graphic);
     void StretchDraw(const RECT& rect, TGraphic& graphic);
 
+    TColor Pixel(int x, int y);
+    void SetPixel(int x, int y, TColor color);
+
     RECT ClipRect();
     bool IsRectVisible(const RECT& rect);
 
@@ -60,6 +68,8 @@ protected:
     virtual void CreateHandle();
     // Runs when the context goes, before it is released.
     virtual void HandleReleasing() {}
+    virtual void Changing();
+    virtual void Changed();
 
 private:
     enum : unsigned { kFont = 1, kBrush = 2, kPen = 4 };
@@ -82,4 +92,16 @@ private:
 class ECanvasError : public Exception {
 public:
     using Exception::Exception;
+};
+
+// Holds a canvas's lock for one scope.
+class TCanvasLock {
+public:
+    explicit TCanvasLock(TCanvas& canvas) : canvas_(canvas) { canvas_.Lock(); }
+    ~TCanvasLock() { canvas_.Unlock(); }
+    TCanvasLock(const TCanvasLock&) = delete;
+    TCanvasLock& operator=(const TCanvasLock&) = delete;
+
+private:
+    TCanvas& canvas_;
 };

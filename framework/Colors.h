@@ -26,6 +26,9 @@ constexpr TColor clFuchsia = 0xFF00FF;
 constexpr TColor clAqua = 0xFFFF00;
 constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clNone = 0x1FFFFFFF;
+// "Not chosen": the owner decides, e.g. a bitmap takes its automatic
+// transparent colour.
+constexpr TColor clDefault = 0x20000000;
 
 constexpr TColor clBtnFace = kSystemColorFlag | 15;   // COLOR_BTNFACE
 constexpr TColor clBtnShadow = kSystemColorFlag | 16; // COLOR_BTNSHADOW

@@ -208,8 +208,7 @@ void TProperties::Binary(const std::string& name, std::function<void(TStream&)> 
          [write] {
              TMemoryStream stream;
              write(stream);
-             const std::uint8_t* bytes = stream.Memory();
-             return TLayoutValue::Bytes({bytes, bytes + stream.Size()});
+             return TLayoutValue::Bytes(std::vector<std::uint8_t>(stream.Memory(), stream.Memory() + stream.Size()));
          },
          [read](const TLayoutValue& value, TLayoutReader&) {
              Expect(value, TLayoutValue::Kind::Binary, "binary data");
