@@ -1,6 +1,8 @@
 #include "framework/StandardClasses.h"
 
 #include "framework/Bevel.h"
+#include "framework/DirectoryListBox.h"
+#include "framework/DriveComboBox.h"
 #include "framework/Edit.h"
 #include "framework/GlyphButton.h"
 #include "framework/Label.h"
@@ -11,6 +13,8 @@ void RegisterStandardClasses()
 {
     TClassRegistry::Register<TBevel>("TBevel");
     TClassRegistry::Register<TBitBtn>("TBitBtn");
+    TClassRegistry::Register<TDirectoryListBox>("TDirectoryListBox");
+    TClassRegistry::Register<TDriveComboBox>("TDriveComboBox");
     TClassRegistry::Register<TEdit>("TEdit");
     TClassRegistry::Register<TLabel>("TLabel");
     TClassRegistry::Register<TPanel>("TPanel");
