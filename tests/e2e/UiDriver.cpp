@@ -1,7 +1,6 @@
 #include "tests/e2e/UiDriver.h"
 
 #include <stdexcept>
-#include <thread>
 
 std::string WindowText(HWND window)
 {
@@ -79,15 +78,15 @@ std::vector<HWND> ChildrenOfClass(HWND parent, const std::string& className)
     return matching;
 }
 
-HWND WaitFor(const std::function<HWND()>& find, std::chrono::milliseconds timeout)
+HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs)
 {
-    const auto end = std::chrono::steady_clock::now() + timeout;
+    const DWORD start = GetTickCount();
     for (;;) {
         if (HWND window = find())
             return window;
-        if (std::chrono::steady_clock::now() >= end)
+        if (GetTickCount() - start >= timeoutMs)
             return nullptr;
-        std::this_thread::sleep_for(50ms);
+        Sleep(50);
     }
 }
 
@@ -155,9 +154,9 @@ bool TProcess::Running() const
     return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-bool TProcess::WaitForExit(std::chrono::milliseconds timeout) const
+bool TProcess::WaitForExit(DWORD timeoutMs) const
 {
-    return WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+    return WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 
 void TProcess::Close()
@@ -166,7 +165,7 @@ void TProcess::Close()
         return;
     for (HWND window : TopLevelWindows(info_.dwProcessId))
         PostMessageA(window, WM_CLOSE, 0, 0);
-    if (!WaitForExit(3s))
+    if (!WaitForExit(3000))
         TerminateProcess(info_.hProcess, 1);
-    WaitForExit(3s);
+    WaitForExit(3000);
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,8 +9,6 @@
 // Drives another program's windows the way UI automation would: finds them
 // by class and text, presses buttons, types into fields and reads message
 // boxes. Every wait gives up after a timeout and reports it.
-
-using namespace std::chrono_literals;
 
 std::string WindowText(HWND window);
 std::string WindowClass(HWND window);
@@ -26,7 +23,7 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& tex
 std::vector<HWND> ChildrenOfClass(HWND parent, const std::string& className);
 
 // Polls until the function answers a window or the time is up (then 0).
-HWND WaitFor(const std::function<HWND()>& find, std::chrono::milliseconds timeout = 10s);
+HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs = 10000);
 
 // A message box of the process, if one is up.
 HWND FindMessageBox(DWORD processId);
@@ -55,7 +52,7 @@ public:
     DWORD Id() const { return info_.dwProcessId; }
     bool Running() const;
     // True when the process ended within the time.
-    bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
+    bool WaitForExit(DWORD timeoutMs = 10000) const;
     void Close();
 
 private:
