@@ -28,7 +28,7 @@ bench: build
 	@cmake --build $(BUILD) --target bench
 
 demo: build
-	@echo "The updater: $(BUILD)/bin/ZelmoriaUpdate.exe"
+	@cmake --build $(BUILD) --target demo
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,111 @@
+// Walks a person's way through an update for the demo: starts the updater,
+// presses its buttons, and saves a picture of the screen at every step.
+// "demo_runner version PATH" prints the product version of an executable.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/e2e/UiDriver.h"
+#include "updater/Filever.h"
+
+namespace {
+
+void SaveScreen(const std::string& path)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
+                                      nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const DWORD imageSize = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + imageSize;
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(&file, sizeof file, 1, out);
+        std::fwrite(&header, sizeof header, 1, out);
+        std::fwrite(bits, imageSize, 1, out);
+        std::fclose(out);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+HWND WindowWithButton(const TProcess& process, const std::string& text, HWND except = nullptr)
+{
+    return WaitFor([&] {
+        for (HWND window : TopLevelWindows(process.Id())) {
+            if (window != except && FindChild(window, "", text))
+                return window;
+        }
+        return HWND{};
+    });
+}
+
+int Fail(const char* step)
+{
+    std::printf("demo: %s\n", step);
+    return 1;
+}
+
+int Run(const std::string& updater, const std::string& shots)
+{
+    TProcess process(updater);
+    HWND main = WindowWithButton(process, "アップデート");
+    if (!main)
+        return Fail("the main window did not appear");
+    Sleep(500);
+    SaveScreen(shots + "\\1-main-window.bmp");
+
+    Press(FindChild(main, "", "アップデート"));
+    HWND folder = WindowWithButton(process, "開始", main);
+    if (!folder)
+        return Fail("the install-folder dialog did not appear");
+    Sleep(500);
+    SaveScreen(shots + "\\2-install-folder.bmp");
+
+    Press(FindChild(folder, "", "開始"));
+    HWND box = WaitFor([&] { return FindMessageBox(process.Id()); }, 30000);
+    if (!box)
+        return Fail("no message after the update");
+    Sleep(500);
+    SaveScreen(shots + "\\3-result.bmp");
+    std::printf("demo: the updater says \"%s\"\n", ReadMessageBox(box).text.c_str());
+    Press(ChildrenOfClass(box, "Button").front());
+    return process.WaitForExit(10000) ? 0 : Fail("the updater did not end");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "version" && argc == 3) {
+        TFileVer reader(argv[2]);
+        TProductVersion version;
+        if (!reader.GetProductVersion(version))
+            return Fail("no version information");
+        std::printf("%u.%u.%u.%u\n", version.Major, version.Minor, version.Release, version.Build);
+        return 0;
+    }
+    if (command == "run" && argc == 4)
+        return Run(argv[2], argv[3]);
+    std::printf("usage: demo_runner version EXE | run UPDATER SCREENSHOT-FOLDER\n");
+    return 2;
+}
