@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need, from Debian's packages only,
-# and builds libjpeg-turbo for i686 Windows into a cache that later runs reuse.
+# and builds libjpeg-turbo for 32- and 64-bit Windows into a cache that later
+# runs reuse.
 # Idempotent: on a machine that has everything it only checks and returns.
 set -euo pipefail
 
 cache_root="${ZELMORIA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zelmoria}"
-jpeg_prefix="$cache_root/libjpeg-turbo-i686-w64-mingw32"
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(
-  wine wine32:i386
+  wine wine32:i386 wine64
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   nasm libz-mingw-w64-dev googletest
   xvfb x11-apps imagemagick
   cmake ninja-build make python3 dpkg-dev
@@ -64,40 +65,37 @@ add_deb_src() {
   as_root apt-get update -qq
 }
 
-if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
-  echo "setup: building libjpeg-turbo for i686 Windows into $jpeg_prefix"
+# libjpeg-turbo for one target, static, with its SIMD code.
+build_libjpeg() {
+  local triplet=$1 processor=$2
+  local prefix="$cache_root/libjpeg-turbo-$triplet"
+  [ -f "$prefix/lib/libjpeg.a" ] && return 0
+  echo "setup: building libjpeg-turbo for $triplet into $prefix"
   add_deb_src
-  work="$cache_root/libjpeg-turbo-src"
+  local work="$cache_root/libjpeg-turbo-src-$triplet"
   rm -rf "$work"; mkdir -p "$work"
-  (cd "$work" && apt-get source -qq libjpeg-turbo >/dev/null)
+  (cd "$work" && apt-get source -qq libjpeg-turbo >/dev/null 2>&1)
+  local src
   src=$(find "$work" -maxdepth 1 -mindepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
-  cat > "$work/toolchain.cmake" <<'TC'
+  cat > "$work/toolchain.cmake" <<TC
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR $processor)
+set(CMAKE_C_COMPILER $triplet-gcc-posix)
+set(CMAKE_RC_COMPILER $triplet-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/$triplet)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 TC
   cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
     -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF >/dev/null
   cmake --build "$work/build" --target install >/dev/null
   rm -rf "$work"
-fi
-
-# Debian's wine32 needs a kernel that runs 32-bit Linux programs. Where it
-# cannot start, build Wine's WoW64 mode from Debian's source package (long:
-# about an hour on two cores; the result is kept in the cache).
-wine_prefix="$cache_root/wine-wow64"
-if ! wine --version >/dev/null 2>&1 && [ ! -x "$wine_prefix/bin/wine" ]; then
-  echo "setup: this kernel runs no 32-bit programs; building Wine in WoW64 mode into $wine_prefix"
-  add_deb_src
-  "$(dirname "$0")/build-wine-wow64.sh" "$wine_prefix"
-fi
+}
+build_libjpeg i686-w64-mingw32 i686
+build_libjpeg x86_64-w64-mingw32 x86_64
 
 echo "setup: ready"
