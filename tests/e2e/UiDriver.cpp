@@ -90,6 +90,17 @@ HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs)
     }
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
 HWND FindMessageBox(DWORD processId)
 {
     for (HWND window : TopLevelWindows(processId)) {
@@ -118,6 +129,23 @@ void Press(HWND button)
 void TypeInto(HWND edit, const std::string& text)
 {
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string ListBoxRowText(HWND listBox, int row)
+{
+    // Asked in UTF-16, which every list box keeps, and turned into this
+    // program's code page; an ANSI request across processes is not converted.
+    const LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
+    if (length <= 0)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(listBox, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(wide.data()));
+    wide.resize(wcslen(wide.c_str()));
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(), size, nullptr, nullptr);
+    return text;
 }
 
 void DoubleClickRow(HWND listBox, int row)

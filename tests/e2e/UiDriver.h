@@ -25,6 +25,9 @@ std::vector<HWND> ChildrenOfClass(HWND parent, const std::string& className);
 // Polls until the function answers a window or the time is up (then 0).
 HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs = 10000);
 
+// Polls until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
 // A message box of the process, if one is up.
 HWND FindMessageBox(DWORD processId);
 
@@ -38,6 +41,8 @@ TMessageBoxText ReadMessageBox(HWND box);
 void Press(HWND button);
 // Sets an edit field's text as typing would (the field announces the change).
 void TypeInto(HWND edit, const std::string& text);
+// The text of a list box row, read the way a screen reader reads it.
+std::string ListBoxRowText(HWND listBox, int row);
 // Double-clicks a list box row.
 void DoubleClickRow(HWND listBox, int row);
 

@@ -82,7 +82,7 @@ protected:
         const std::vector<HWND> buttons = ChildrenOfClass(box, "Button");
         if (!buttons.empty())
             Press(buttons.front());
-        WaitFor([&] { return IsWindow(box) ? HWND{} : mainWindow_; }, 5000);
+        WaitUntil([&] { return !IsWindow(box); }, 5000);
         return message.text;
     }
 
@@ -119,22 +119,22 @@ TEST_F(UpdateFlow, RunningProductIsReportedAndTheNextPressGoesOn)
     StartUpdater();
     {
         TProcess product(StandInPath("3.0.3.999"));
-        ASSERT_TRUE(WaitFor([] {
+        ASSERT_TRUE(WaitUntil([] {
             HANDLE name = OpenMutexA(SYNCHRONIZE, FALSE, "Zelmoria.3.0.Tessaro");
             if (name)
                 CloseHandle(name);
-            return name ? HWND_TOP : HWND{};
+            return name != nullptr;
         }));
         PressUpdate();
         EXPECT_EQ(NextMessage(), "Zelmoriaは実行中です");
         EXPECT_EQ(FindMessageBox(updater_->Id()), nullptr);
-        EXPECT_TRUE(WaitFor([&] { return ButtonsShown() ? mainWindow_ : HWND{}; }));
+        EXPECT_TRUE(WaitUntil([&] { return ButtonsShown(); }));
     }
     PressUpdate();
     HWND dialog = WaitForFolderDialog();
     ASSERT_NE(dialog, nullptr);
     Press(FindChild(dialog, "", "いいえ"));
-    EXPECT_TRUE(WaitFor([&] { return ButtonsShown() ? mainWindow_ : HWND{}; }));
+    EXPECT_TRUE(WaitUntil([&] { return ButtonsShown(); }));
     EXPECT_EQ(FindMessageBox(updater_->Id()), nullptr);
 }
 
@@ -157,7 +157,7 @@ TEST_P(Refusal, InstallationThatMayNotBeUpdatedKeepsTheDialogOpen)
     EXPECT_EQ(NextMessage(), GetParam().message);
     EXPECT_TRUE(IsWindowVisible(dialog));
     Press(FindChild(dialog, "", "いいえ"));
-    EXPECT_TRUE(WaitFor([&] { return ButtonsShown() ? mainWindow_ : HWND{}; }));
+    EXPECT_TRUE(WaitUntil([&] { return ButtonsShown(); }));
     EXPECT_EQ(ReadWholeFile(folder_ + "\\Korvantis.exe"), before);
 }
 
@@ -182,7 +182,7 @@ TEST_F(UpdateFlow, ReadOnlyTargetIsReportedAndLeftAlone)
     Press(FindChild(dialog, "", "開始"));
     EXPECT_EQ(NextMessage(), "ファイルが読み取り専用になっているためアップデートできません\r\n" + target);
     EXPECT_EQ(NextMessage(), "アップデート処理に失敗しました");
-    EXPECT_TRUE(WaitFor([&] { return ButtonsShown() ? mainWindow_ : HWND{}; }));
+    EXPECT_TRUE(WaitUntil([&] { return ButtonsShown(); }));
     EXPECT_TRUE(updater_->Running());
     EXPECT_EQ(ReadWholeFile(target), before);
 }
@@ -220,13 +220,13 @@ TEST_F(UpdateFlow, EmptyRecordedFolderLeavesTheFieldEmptyAndStartDisabled)
 
 TEST_F(UpdateFlow, WithoutARecordedFolderProgramFilesIsProposed)
 {
-    SetEnvironmentVariableA("ProgramFiles", installRoot_.Path().c_str());
+    char programFiles[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableA("ProgramFiles", programFiles, MAX_PATH), 0u);
     StartUpdater();
-    SetEnvironmentVariableA("ProgramFiles", nullptr);
     PressUpdate();
     HWND dialog = WaitForFolderDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(WindowText(ChildrenOfClass(dialog, "Edit").front()), installRoot_.Path() + "\\Korvantis");
+    EXPECT_EQ(WindowText(ChildrenOfClass(dialog, "Edit").front()), std::string(programFiles) + "\\Korvantis");
     Press(FindChild(dialog, "", "いいえ"));
 }
 
@@ -251,9 +251,7 @@ TEST_F(UpdateFlow, FolderChosenInTheBrowserByDoubleClick)
     const LRESULT rows = SendMessageA(list, LB_GETCOUNT, 0, 0);
     int korvantis = -1;
     for (int row = 0; row < rows; ++row) {
-        char text[MAX_PATH] = {};
-        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
-        if (std::string(text) == "Korvantis")
+        if (ListBoxRowText(list, row) == "Korvantis")
             korvantis = row;
     }
     ASSERT_GE(korvantis, 0);
@@ -261,7 +259,7 @@ TEST_F(UpdateFlow, FolderChosenInTheBrowserByDoubleClick)
     DoubleClickRow(list, korvantis);
     Sleep(500);
     Press(FindChild(browser, "", "はい"));
-    EXPECT_TRUE(WaitFor([&] { return IsWindow(browser) ? HWND{} : dialog; }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(browser); }));
     EXPECT_EQ(WindowText(ChildrenOfClass(dialog, "Edit").front()), folder_);
     EXPECT_TRUE(IsWindowEnabled(FindChild(dialog, "", "開始")));
     Press(FindChild(dialog, "", "いいえ"));
