@@ -37,6 +37,10 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
   rm -rf "$WINEPREFIX"
   mkdir -p "$demo"
   "$wine" wineboot --init >/dev/null 2>&1
+  # A desktop of Wine's own draws the windows' frames and captions, which
+  # no window manager draws under Xvfb.
+  "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
   "$wineserver" -w
   touch "$WINEPREFIX/.ready"
 fi
@@ -58,7 +62,7 @@ if [ -n "$interactive" ]; then
 else
   rm -rf "$shots"; mkdir -p "$shots"
   "$wine" "$runner" run 'Z:'"$(echo "$build/bin/ZelmoriaUpdate.exe" | tr / '\\')" \
-    'Z:'"$(echo "$shots" | tr / '\\')" | tr -d '\r'
+    'Z:'"$(echo "$shots" | tr / '\\')" | tr -d '\r' | iconv -f CP932 -t UTF-8
   for shot in "$shots"/*.bmp; do
     convert "$shot" "${shot%.bmp}.png" && rm "$shot"
   done

@@ -10,7 +10,7 @@ cache_root="${ZELMORIA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zelmoria}"
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   nasm libz-mingw-w64-dev googletest

@@ -39,6 +39,8 @@ void LoadButtonGlyph(TBitBtn& button)
 {
     auto glyph = std::make_unique<TBitmap>();
     glyph->LoadFromResourceName(GetModuleHandleA(nullptr), "Button");
+    // The glyph's ground (its bottom-left colour) lets the button show through.
+    glyph->SetTransparent(true);
     button.SetGlyph(std::move(glyph));
 }
 
