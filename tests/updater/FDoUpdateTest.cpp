@@ -122,7 +122,8 @@ TEST(LoadPayload, AppendsAtThePositionAndLeavesTheDestinationAsItWasOnFailure)
     EXPECT_EQ(Contents(work), expected);
     EXPECT_EQ(work.Position(), work.Size());
 
-    work.SetPosition(2);
+    // At the end, where a failed load would otherwise leave the room it made.
+    const std::int64_t end = work.Position();
     try {
         LoadPayload(work, "DAMAGEDDATA", RT_RCDATA);
         ADD_FAILURE() << "a damaged payload was accepted";
@@ -130,8 +131,9 @@ TEST(LoadPayload, AppendsAtThePositionAndLeavesTheDestinationAsItWasOnFailure)
         EXPECT_EQ(error.Message(), "error");
     }
     EXPECT_THROW(LoadPayload(work, "NOSUCHDATA", RT_RCDATA), EResNotFound);
+    ASSERT_EQ(work.Size(), static_cast<std::int64_t>(expected.size()));
     EXPECT_EQ(Contents(work), expected);
-    EXPECT_EQ(work.Position(), 2);
+    EXPECT_EQ(work.Position(), end);
 }
 
 TEST(CheckWritable, OnlyTheReadOnlyBitRefuses)
