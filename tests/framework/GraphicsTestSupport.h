@@ -47,6 +47,15 @@ public:
     }
     void Draw(TGraphic& graphic) { Draw(graphic, RECT{0, 0, graphic.Width(), graphic.Height()}); }
 
+    // The platform's own drawing of bitmap file data, through its headers.
+    void DrawFileData(const std::vector<std::uint8_t>& file)
+    {
+        DWORD offset;
+        std::memcpy(&offset, &file[10], 4);
+        StretchDIBits(dc_, 0, 0, width_, height_, 0, 0, width_, height_, &file[offset],
+                      reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY);
+    }
+
     // A bitmap handle copied 1:1 to the top-left corner.
     void Blit(HBITMAP bitmap)
     {
@@ -122,9 +131,9 @@ inline int Stride(int width, int bitCount)
 
 inline int TableSize(const TBitmapFileSpec& spec)
 {
-    if (spec.bitCount > 8)
-        return 0;
-    return spec.colorsUsed ? static_cast<int>(spec.colorsUsed) : 1 << spec.bitCount;
+    if (spec.colorsUsed)
+        return static_cast<int>(spec.colorsUsed);
+    return spec.bitCount <= 8 ? 1 << spec.bitCount : 0;
 }
 
 // The colour index of a pixel for palette formats.
