@@ -7,13 +7,13 @@
 
 namespace {
 
-using Header = TBitmapFileSpec::Header;
+using Header = TBitmapFileKind::Header;
 
 constexpr int kWidth = 13;
 constexpr int kHeight = 7;
 
 struct TLoadCase {
-    TBitmapFileSpec spec;
+    TBitmapFileKind kind;
     TPixelFormat format;
     // Why Wine's file loader cannot serve as the reference for this kind:
     // it disagrees with the platform's own drawing of the same data.
@@ -26,7 +26,7 @@ const char kTopDown[] = "Wine's loader leaves top-down bitmaps blank";
 
 void PrintTo(const TLoadCase& loadCase, std::ostream* out)
 {
-    *out << loadCase.spec.name;
+    *out << loadCase.kind.name;
 }
 
 class BitmapFileKinds : public testing::TestWithParam<TLoadCase> {};
@@ -49,7 +49,7 @@ TEST_P(BitmapFileKinds, LoadAndDrawLikeThePlatform)
     const TLoadCase& loadCase = GetParam();
     TTempFolder folder;
     const std::string path = folder.File("case.bmp");
-    const std::vector<std::uint8_t> file = MakeBitmapFile(loadCase.spec, kWidth, kHeight);
+    const std::vector<std::uint8_t> file = MakeBitmapFile(loadCase.kind, kWidth, kHeight);
     WriteFile(path, file);
 
     TBitmap bitmap;
@@ -124,7 +124,7 @@ std::vector<DWORD> PixelsOfFile(const std::vector<std::uint8_t>& file)
     return target.Pixels();
 }
 
-const TBitmapFileSpec kEight{"info8", Header::Info, 8};
+const TBitmapFileKind kEight{"info8", Header::Info, 8};
 
 TEST(BitmapFile, ThePixelOffsetIsComputedWhenTheHeaderHasNone)
 {
@@ -225,11 +225,11 @@ TEST(BitmapFile, RunsThatLeaveTheImageAreClippedAndDamagedRunsEndTheDecoding)
 
 TEST(BitmapFile, WritingAndReadingKeepsDepthMasksAndPixels)
 {
-    for (const TBitmapFileSpec& spec : {TBitmapFileSpec{"info4", Header::Info, 4},
-                                        TBitmapFileSpec{"info16_565", Header::Info, 16, BI_BITFIELDS, false, 0,
+    for (const TBitmapFileKind& kind : {TBitmapFileKind{"info4", Header::Info, 4},
+                                        TBitmapFileKind{"info16_565", Header::Info, 16, BI_BITFIELDS, false, 0,
                                                         {k565, k565 + 3}}}) {
-        SCOPED_TRACE(spec.name);
-        TMemoryStream original = StreamOf(MakeBitmapFile(spec, kWidth, kHeight));
+        SCOPED_TRACE(kind.name);
+        TMemoryStream original = StreamOf(MakeBitmapFile(kind, kWidth, kHeight));
         const TDibImage read = ReadBitmapFile(original);
         TMemoryStream written;
         WriteBitmapFile(written, read);
