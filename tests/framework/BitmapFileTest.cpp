@@ -7,19 +7,26 @@
 
 namespace {
 
-using Header = TBitmapFileSpec::Header;
+using Header = TBitmapFileKind::Header;
 
 constexpr int kWidth = 13;
 constexpr int kHeight = 7;
 
 struct TLoadCase {
-    TBitmapFileSpec spec;
+    TBitmapFileKind kind;
     TPixelFormat format;
+    // Why Wine's file loader cannot serve as the reference for this kind:
+    // it disagrees with the platform's own drawing of the same data.
+    const char* loaderDefect = nullptr;
 };
+
+const char kCoreTable[] = "Wine's loader misreads core colour tables of 1 and 4 bits";
+const char kBitFields[] = "Wine's loader drops 16-bit masks";
+const char kTopDown[] = "Wine's loader leaves top-down bitmaps blank";
 
 void PrintTo(const TLoadCase& loadCase, std::ostream* out)
 {
-    *out << loadCase.spec.name;
+    *out << loadCase.kind.name;
 }
 
 class BitmapFileKinds : public testing::TestWithParam<TLoadCase> {};
@@ -37,12 +44,13 @@ void ExpectSamePixels(const TRenderTarget& mine, const TRenderTarget& theirs, in
     }
 }
 
-TEST_P(BitmapFileKinds, LoadAndDrawLikeThePlatformLoader)
+TEST_P(BitmapFileKinds, LoadAndDrawLikeThePlatform)
 {
     const TLoadCase& loadCase = GetParam();
     TTempFolder folder;
     const std::string path = folder.File("case.bmp");
-    WriteFile(path, MakeBitmapFile(loadCase.spec, kWidth, kHeight));
+    const std::vector<std::uint8_t> file = MakeBitmapFile(loadCase.kind, kWidth, kHeight);
+    WriteFile(path, file);
 
     TBitmap bitmap;
     bitmap.LoadFromFile(path);
@@ -51,15 +59,26 @@ TEST_P(BitmapFileKinds, LoadAndDrawLikeThePlatformLoader)
     EXPECT_EQ(bitmap.PixelFormat(), loadCase.format);
     EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::DIB);
 
+    TRenderTarget mine(kWidth, kHeight, RGB(1, 2, 3));
+    mine.Draw(bitmap);
+    {
+        SCOPED_TRACE("the platform's drawing of the file data");
+        TRenderTarget drawn(kWidth, kHeight, RGB(1, 2, 3));
+        drawn.DrawFileData(file);
+        ExpectSamePixels(mine, drawn, kWidth, kHeight);
+    }
+    if (loadCase.loaderDefect) {
+        RecordProperty("platform_loader_not_compared", loadCase.loaderDefect);
+        return;
+    }
+    SCOPED_TRACE("the platform's file loader");
     auto* platform = static_cast<HBITMAP>(
         LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     ASSERT_NE(platform, nullptr);
-    TRenderTarget mine(kWidth, kHeight, RGB(1, 2, 3));
-    TRenderTarget theirs(kWidth, kHeight, RGB(1, 2, 3));
-    mine.Draw(bitmap);
-    theirs.Blit(platform);
+    TRenderTarget loaded(kWidth, kHeight, RGB(1, 2, 3));
+    loaded.Blit(platform);
     DeleteObject(platform);
-    ExpectSamePixels(mine, theirs, kWidth, kHeight);
+    ExpectSamePixels(mine, loaded, kWidth, kHeight);
 }
 
 const DWORD k565[] = {0xF800, 0x07E0, 0x001F};
@@ -69,8 +88,8 @@ const DWORD k888[] = {0xFF0000, 0x00FF00, 0x0000FF};
 INSTANTIATE_TEST_SUITE_P(
     EveryHeaderAndDepth, BitmapFileKinds,
     testing::Values(
-        TLoadCase{{"core1", Header::Core, 1}, TPixelFormat::Bit1},
-        TLoadCase{{"core4", Header::Core, 4}, TPixelFormat::Bit4},
+        TLoadCase{{"core1", Header::Core, 1}, TPixelFormat::Bit1, kCoreTable},
+        TLoadCase{{"core4", Header::Core, 4}, TPixelFormat::Bit4, kCoreTable},
         TLoadCase{{"core8", Header::Core, 8}, TPixelFormat::Bit8},
         TLoadCase{{"core24", Header::Core, 24}, TPixelFormat::Bit24},
         TLoadCase{{"info1", Header::Info, 1}, TPixelFormat::Bit1},
@@ -79,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         TLoadCase{{"info8_16colours", Header::Info, 8, BI_RGB, false, 16}, TPixelFormat::Bit8},
         TLoadCase{{"info16_555", Header::Info, 16}, TPixelFormat::Bit15},
         TLoadCase{{"info16_565_fields", Header::Info, 16, BI_BITFIELDS, false, 0, {k565, k565 + 3}},
-                  TPixelFormat::Bit16},
+                  TPixelFormat::Bit16, kBitFields},
         TLoadCase{{"info16_555_fields", Header::Info, 16, BI_BITFIELDS, false, 0, {k555, k555 + 3}},
                   TPixelFormat::Bit15},
         TLoadCase{{"info24", Header::Info, 24}, TPixelFormat::Bit24},
@@ -89,11 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
                   TPixelFormat::Bit32},
         TLoadCase{{"rle8", Header::Info, 8, BI_RLE8}, TPixelFormat::Bit8},
         TLoadCase{{"rle4", Header::Info, 4, BI_RLE4}, TPixelFormat::Bit4},
-        TLoadCase{{"topdown8", Header::Info, 8, BI_RGB, true}, TPixelFormat::Bit8},
-        TLoadCase{{"topdown24", Header::Info, 24, BI_RGB, true}, TPixelFormat::Bit24},
+        TLoadCase{{"topdown8", Header::Info, 8, BI_RGB, true}, TPixelFormat::Bit8, kTopDown},
+        TLoadCase{{"topdown24", Header::Info, 24, BI_RGB, true}, TPixelFormat::Bit24, kTopDown},
         TLoadCase{{"v5_24", Header::V5, 24}, TPixelFormat::Bit24},
         TLoadCase{{"v5_16_565_fields", Header::V5, 16, BI_BITFIELDS, false, 0, {k565, k565 + 3}},
-                  TPixelFormat::Bit16}));
+                  TPixelFormat::Bit16, kBitFields}));
 
 std::vector<DWORD> PixelsOfFile(const std::vector<std::uint8_t>& file)
 {
@@ -105,7 +124,7 @@ std::vector<DWORD> PixelsOfFile(const std::vector<std::uint8_t>& file)
     return target.Pixels();
 }
 
-const TBitmapFileSpec kEight{"info8", Header::Info, 8};
+const TBitmapFileKind kEight{"info8", Header::Info, 8};
 
 TEST(BitmapFile, ThePixelOffsetIsComputedWhenTheHeaderHasNone)
 {
@@ -206,11 +225,11 @@ TEST(BitmapFile, RunsThatLeaveTheImageAreClippedAndDamagedRunsEndTheDecoding)
 
 TEST(BitmapFile, WritingAndReadingKeepsDepthMasksAndPixels)
 {
-    for (const TBitmapFileSpec& spec : {TBitmapFileSpec{"info4", Header::Info, 4},
-                                        TBitmapFileSpec{"info16_565", Header::Info, 16, BI_BITFIELDS, false, 0,
+    for (const TBitmapFileKind& kind : {TBitmapFileKind{"info4", Header::Info, 4},
+                                        TBitmapFileKind{"info16_565", Header::Info, 16, BI_BITFIELDS, false, 0,
                                                         {k565, k565 + 3}}}) {
-        SCOPED_TRACE(spec.name);
-        TMemoryStream original = StreamOf(MakeBitmapFile(spec, kWidth, kHeight));
+        SCOPED_TRACE(kind.name);
+        TMemoryStream original = StreamOf(MakeBitmapFile(kind, kWidth, kHeight));
         const TDibImage read = ReadBitmapFile(original);
         TMemoryStream written;
         WriteBitmapFile(written, read);

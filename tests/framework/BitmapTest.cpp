@@ -8,14 +8,14 @@
 
 namespace {
 
-using Header = TBitmapFileSpec::Header;
+using Header = TBitmapFileKind::Header;
 
-const TBitmapFileSpec kTrueColor{"info24", Header::Info, 24};
-const TBitmapFileSpec kEightBit{"info8", Header::Info, 8};
+const TBitmapFileKind kTrueColor{"info24", Header::Info, 24};
+const TBitmapFileKind kEightBit{"info8", Header::Info, 8};
 
-void Load(TBitmap& bitmap, const TBitmapFileSpec& spec, int width = 5, int height = 4)
+void Load(TBitmap& bitmap, const TBitmapFileKind& kind, int width = 5, int height = 4)
 {
-    TMemoryStream stream = StreamOf(MakeBitmapFile(spec, width, height));
+    TMemoryStream stream = StreamOf(MakeBitmapFile(kind, width, height));
     bitmap.LoadFromStream(stream);
 }
 

@@ -47,6 +47,15 @@ public:
     }
     void Draw(TGraphic& graphic) { Draw(graphic, RECT{0, 0, graphic.Width(), graphic.Height()}); }
 
+    // The platform's own drawing of bitmap file data, through its headers.
+    void DrawFileData(const std::vector<std::uint8_t>& file)
+    {
+        DWORD offset;
+        std::memcpy(&offset, &file[10], 4);
+        StretchDIBits(dc_, 0, 0, width_, height_, 0, 0, width_, height_, &file[offset],
+                      reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY);
+    }
+
     // A bitmap handle copied 1:1 to the top-left corner.
     void Blit(HBITMAP bitmap)
     {
@@ -103,7 +112,7 @@ inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& 
 
 // Bitmap files of every header kind and depth, with pixels that differ from
 // their neighbours.
-struct TBitmapFileSpec {
+struct TBitmapFileKind {
     enum class Header { Core, Info, V5 };
 
     const char* name;
@@ -120,17 +129,17 @@ inline int Stride(int width, int bitCount)
     return ((width * bitCount + 31) & ~31) / 8;
 }
 
-inline int TableSize(const TBitmapFileSpec& spec)
+inline int TableSize(const TBitmapFileKind& kind)
 {
-    if (spec.bitCount > 8)
-        return 0;
-    return spec.colorsUsed ? static_cast<int>(spec.colorsUsed) : 1 << spec.bitCount;
+    if (kind.colorsUsed)
+        return static_cast<int>(kind.colorsUsed);
+    return kind.bitCount <= 8 ? 1 << kind.bitCount : 0;
 }
 
 // The colour index of a pixel for palette formats.
-inline int IndexAt(const TBitmapFileSpec& spec, int x, int y)
+inline int IndexAt(const TBitmapFileKind& kind, int x, int y)
 {
-    return (x * 3 + y * 5 + x * y) % TableSize(spec);
+    return (x * 3 + y * 5 + x * y) % TableSize(kind);
 }
 
 // A run-length encoding of index rows (bottom row first), using both run
@@ -187,42 +196,42 @@ inline std::vector<std::uint8_t> EncodeRunLength(const std::vector<std::vector<i
     return out;
 }
 
-inline std::vector<std::uint8_t> MakeBitmapFile(const TBitmapFileSpec& spec, int width, int height)
+inline std::vector<std::uint8_t> MakeBitmapFile(const TBitmapFileKind& kind, int width, int height)
 {
-    const int tableEntries = TableSize(spec);
-    const bool core = spec.header == TBitmapFileSpec::Header::Core;
+    const int tableEntries = TableSize(kind);
+    const bool core = kind.header == TBitmapFileKind::Header::Core;
     const int entrySize = core ? 3 : 4;
-    const int headerSize = core ? 12 : spec.header == TBitmapFileSpec::Header::V5 ? 124 : 40;
-    const bool masksInHeader = spec.header == TBitmapFileSpec::Header::V5;
-    const int masksAfter = spec.compression == BI_BITFIELDS && !masksInHeader ? 12 : 0;
-    const bool runLength = spec.compression == BI_RLE8 || spec.compression == BI_RLE4;
+    const int headerSize = core ? 12 : kind.header == TBitmapFileKind::Header::V5 ? 124 : 40;
+    const bool masksInHeader = kind.header == TBitmapFileKind::Header::V5;
+    const int masksAfter = kind.compression == BI_BITFIELDS && !masksInHeader ? 12 : 0;
+    const bool runLength = kind.compression == BI_RLE8 || kind.compression == BI_RLE4;
 
     // Pixel rows in file order.
-    const int stride = Stride(width, spec.bitCount);
+    const int stride = Stride(width, kind.bitCount);
     std::vector<std::uint8_t> pixels;
     std::vector<std::vector<int>> indexRows;
     for (int line = 0; line < height; ++line) {
-        const int y = spec.topDown ? line : height - 1 - line;
+        const int y = kind.topDown ? line : height - 1 - line;
         std::vector<std::uint8_t> row(stride, 0);
         std::vector<int> indices;
         for (int x = 0; x < width; ++x) {
             const unsigned value = static_cast<unsigned>(x * 2654435761u + y * 40503u + x * y * 97u);
-            switch (spec.bitCount) {
-            case 1: row[x / 8] |= static_cast<std::uint8_t>(IndexAt(spec, x, y) << (7 - x % 8)); break;
-            case 4: row[x / 2] |= static_cast<std::uint8_t>(IndexAt(spec, x, y) << (x % 2 ? 0 : 4)); break;
-            case 8: row[x] = static_cast<std::uint8_t>(IndexAt(spec, x, y)); break;
+            switch (kind.bitCount) {
+            case 1: row[x / 8] |= static_cast<std::uint8_t>(IndexAt(kind, x, y) << (7 - x % 8)); break;
+            case 4: row[x / 2] |= static_cast<std::uint8_t>(IndexAt(kind, x, y) << (x % 2 ? 0 : 4)); break;
+            case 8: row[x] = static_cast<std::uint8_t>(IndexAt(kind, x, y)); break;
             case 16: std::memcpy(&row[x * 2], &value, 2); break;
             case 24: std::memcpy(&row[x * 3], &value, 3); break;
             case 32: std::memcpy(&row[x * 4], &value, 4); break;
             }
-            if (spec.bitCount <= 8)
-                indices.push_back(IndexAt(spec, x, y));
+            if (kind.bitCount <= 8)
+                indices.push_back(IndexAt(kind, x, y));
         }
         pixels.insert(pixels.end(), row.begin(), row.end());
         indexRows.push_back(indices);
     }
     if (runLength)
-        pixels = EncodeRunLength(indexRows, spec.compression == BI_RLE4);
+        pixels = EncodeRunLength(indexRows, kind.compression == BI_RLE4);
 
     std::vector<std::uint8_t> file;
     auto put = [&file](const void* data, std::size_t size) {
@@ -242,27 +251,27 @@ inline std::vector<std::uint8_t> MakeBitmapFile(const TBitmapFileSpec& spec, int
         put16(static_cast<WORD>(width));
         put16(static_cast<WORD>(height));
         put16(1);
-        put16(static_cast<WORD>(spec.bitCount));
+        put16(static_cast<WORD>(kind.bitCount));
     } else {
         put32(static_cast<DWORD>(width));
-        put32(static_cast<DWORD>(spec.topDown ? -height : height));
+        put32(static_cast<DWORD>(kind.topDown ? -height : height));
         put16(1);
-        put16(static_cast<WORD>(spec.bitCount));
-        put32(spec.compression);
+        put16(static_cast<WORD>(kind.bitCount));
+        put32(kind.compression);
         put32(static_cast<DWORD>(pixels.size()));
         put32(2835);
         put32(2835);
-        put32(spec.colorsUsed);
+        put32(kind.colorsUsed);
         put32(0);
         if (masksInHeader) {
             const std::size_t start = file.size();
             for (int i = 0; i < 3; ++i)
-                put32(spec.masks.empty() ? 0 : spec.masks[i]);
+                put32(kind.masks.empty() ? 0 : kind.masks[i]);
             file.resize(start + (headerSize - 40), 0);
         }
     }
     if (masksAfter)
-        for (DWORD mask : spec.masks)
+        for (DWORD mask : kind.masks)
             put32(mask);
     for (int i = 0; i < tableEntries; ++i) {
         const std::uint8_t entry[4] = {static_cast<std::uint8_t>(i * 37 + 11), static_cast<std::uint8_t>(i * 73 + 5),

@@ -64,7 +64,7 @@ TEST(Picture, TakesTheClassOfAFileFromTheRegistry)
 {
     TTempFolder folder;
     const std::string path = folder.File("picture.BMP");
-    WriteFile(path, MakeBitmapFile({"info8", TBitmapFileSpec::Header::Info, 8}, 4, 3));
+    WriteFile(path, MakeBitmapFile({"info8", TBitmapFileKind::Header::Info, 8}, 4, 3));
 
     TPicture picture;
     picture.LoadFromFile(path);
@@ -84,7 +84,7 @@ TEST(Picture, TakesTheClassOfAFileFromTheRegistry)
 
 TEST(Picture, ClipboardFormatsNeedARegisteredClass)
 {
-    const std::vector<std::uint8_t> dib = PackedDibOf(MakeBitmapFile({"info24", TBitmapFileSpec::Header::Info, 24}, 2, 2));
+    const std::vector<std::uint8_t> dib = PackedDibOf(MakeBitmapFile({"info24", TBitmapFileKind::Header::Info, 24}, 2, 2));
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, dib.size());
     std::memcpy(GlobalLock(block), dib.data(), dib.size());
     GlobalUnlock(block);
@@ -163,7 +163,7 @@ TEST(Picture, StoresItsGraphicWithTheClassName)
 {
     TPicture source;
     TBitmap& bitmap = source.Bitmap();
-    TMemoryStream stream = StreamOf(MakeBitmapFile({"info4", TBitmapFileSpec::Header::Info, 4}, 6, 5));
+    TMemoryStream stream = StreamOf(MakeBitmapFile({"info4", TBitmapFileKind::Header::Info, 4}, 6, 5));
     bitmap.LoadFromStream(stream);
     const TLayoutValue stored = StoredData(source);
     ASSERT_EQ(stored.kind, TLayoutValue::Kind::Binary);
@@ -188,7 +188,7 @@ TEST(Picture, StoresItsGraphicWithTheClassName)
 TEST(Picture, AGlyphBitmapStoresItsOwnData)
 {
     TBitmap glyph;
-    TMemoryStream stream = StreamOf(MakeBitmapFile({"info8", TBitmapFileSpec::Header::Info, 8}, 17, 17));
+    TMemoryStream stream = StreamOf(MakeBitmapFile({"info8", TBitmapFileKind::Header::Info, 8}, 17, 17));
     glyph.LoadFromStream(stream);
     TBitmap copy;
     ReadData(copy, StoredData(glyph));
