@@ -23,7 +23,7 @@ void RegisterOwnClass(const TCreateParams& params, HINSTANCE instance, WNDPROC p
     windowClass.style = params.classStyle;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = params.className.c_str();
     if (!RegisterClassExA(&windowClass))
         throw EWindowError("ウィンドウクラスを登録できません");
@@ -47,7 +47,7 @@ TShiftState ShiftFromKeys(WPARAM keys)
     return shift;
 }
 
-bool IsMouseButtonMessage(UINT message)
+bool IsMouseMessage(UINT message)
 {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -263,7 +263,7 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         return result;
     }
     default:
-        if (IsMouseButtonMessage(message) && RouteMouse(message, wParam, lParam))
+        if (IsMouseMessage(message) && RouteMouse(message, wParam, lParam))
             return 0;
         break;
     }

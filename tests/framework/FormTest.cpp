@@ -333,7 +333,7 @@ TEST_F(FormTest, ErrorWithoutAHandlerGoesToTheStandardErrorDisplay)
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.caption, "テストアプリ");
     EXPECT_EQ(seen.text, "テストの失敗.");
-    EXPECT_EQ(seen.icon, LoadIconA(nullptr, MAKEINTRESOURCEA(32513))); // IDI_HAND
+    EXPECT_EQ(seen.icon, LoadIconA(nullptr, IDI_HAND));
     EXPECT_FALSE(seen.watchedEnabled);
     // After the box the form is enabled and active again.
     EXPECT_EQ(form->activeAtQuery, form->Handle());
