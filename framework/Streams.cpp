@@ -186,7 +186,9 @@ std::int32_t TResourceStream::Write(const void*, std::int32_t)
 
 std::string ResourceIdText(const char* id)
 {
-    if (IS_INTRESOURCE(id))
-        return "#" + std::to_string(reinterpret_cast<std::uintptr_t>(id));
-    return id;
+    if (!IS_INTRESOURCE(id))
+        return id;
+    std::string text = "#";
+    text += std::to_string(reinterpret_cast<std::uintptr_t>(id));
+    return text;
 }
