@@ -103,7 +103,6 @@ bool TBitBtn::DrawItem(const DRAWITEMSTRUCT& item)
     TCanvas canvas;
     canvas.SetHandle(dc);
     canvas.Font().Assign(Font());
-    canvas.Brush().SetStyle(TBrushStyle::Clear);
 
     const std::string caption = Text();
     RECT textSize{0, 0, 0, 0};
@@ -126,6 +125,8 @@ bool TBitBtn::DrawItem(const DRAWITEMSTRUCT& item)
         DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(caption.c_str()), static_cast<WPARAM>(caption.size()),
                    textRect.left, textRect.top, textSize.right, textSize.bottom, DST_PREFIXTEXT | DSS_DISABLED);
     } else {
+        // The glyph may have left its own brush on the canvas.
+        canvas.Brush().SetStyle(TBrushStyle::Clear);
         canvas.Font().SetColor(clBtnText);
         canvas.DrawText(caption, textRect, DT_SINGLELINE);
         canvas.SetHandle(nullptr);
