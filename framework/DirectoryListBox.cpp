@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "framework/Canvas.h"
-#include "framework/FolderPictures.h"
+#include "framework/ListPictures.h"
 #include "framework/Label.h"
 #include "framework/Text.h"
 
@@ -221,24 +220,9 @@ bool TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& item)
     if (item.itemID == static_cast<UINT>(-1) || item.itemID >= rows_.size())
         return true;
     const TRow& row = rows_[item.itemID];
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    TCanvas canvas;
-    canvas.SetHandle(item.hDC);
-    canvas.Font().Assign(Font());
-    canvas.Brush().SetColor(selected ? clHighlight : clWindow);
-    canvas.Font().SetColor(selected ? clHighlightText : clWindowText);
-    canvas.FillRect(item.rcItem);
-    TBitmap* picture = row.kind == TRowKind::Open      ? openPicture_.get()
-                       : row.kind == TRowKind::Current ? currentPicture_.get()
-                                                       : closedPicture_.get();
-    const int x = item.rcItem.left + 2 + row.indent * 8;
-    const int height = item.rcItem.bottom - item.rcItem.top;
-    canvas.Draw(x, item.rcItem.top + (height - picture->Height()) / 2, *picture);
-    const SIZE text = canvas.TextExtent(row.name);
-    canvas.Brush().SetStyle(TBrushStyle::Clear);
-    canvas.TextOut(x + picture->Width() + 4, item.rcItem.top + (height - text.cy) / 2, row.name);
-    if (item.itemState & ODS_FOCUS)
-        DrawFocusRect(item.hDC, &item.rcItem);
-    canvas.SetHandle(nullptr);
+    TBitmap& picture = row.kind == TRowKind::Open      ? *openPicture_
+                       : row.kind == TRowKind::Current ? *currentPicture_
+                                                       : *closedPicture_;
+    DrawListRow(item, Font(), picture, row.indent * 8, row.name);
     return true;
 }

@@ -2,9 +2,8 @@
 
 #include <cctype>
 
-#include "framework/Canvas.h"
 #include "framework/DirectoryListBox.h"
-#include "framework/FolderPictures.h"
+#include "framework/ListPictures.h"
 
 namespace {
 
@@ -196,21 +195,6 @@ bool TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& item)
     if (item.itemID == static_cast<UINT>(-1) || item.itemID >= drives_.size())
         return true;
     const TDrive& drive = drives_[item.itemID];
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    TCanvas canvas;
-    canvas.SetHandle(item.hDC);
-    canvas.Font().Assign(Font());
-    canvas.Brush().SetColor(selected ? clHighlight : clWindow);
-    canvas.Font().SetColor(selected ? clHighlightText : clWindowText);
-    canvas.FillRect(item.rcItem);
-    TBitmap* picture = PictureOf(drive.type);
-    const int height = item.rcItem.bottom - item.rcItem.top;
-    canvas.Draw(item.rcItem.left + 2, item.rcItem.top + (height - picture->Height()) / 2, *picture);
-    const SIZE text = canvas.TextExtent(drive.text);
-    canvas.Brush().SetStyle(TBrushStyle::Clear);
-    canvas.TextOut(item.rcItem.left + picture->Width() + 6, item.rcItem.top + (height - text.cy) / 2, drive.text);
-    if (item.itemState & ODS_FOCUS)
-        DrawFocusRect(item.hDC, &item.rcItem);
-    canvas.SetHandle(nullptr);
+    DrawListRow(item, Font(), *PictureOf(drive.type), 0, drive.text);
     return true;
 }
