@@ -968,11 +968,7 @@ void TBitmap::ReadData(TStream& stream)
 
 void TBitmap::WriteData(TStream& stream) const
 {
-    TMemoryStream data;
-    SaveToStream(data);
-    const auto size = static_cast<DWORD>(data.Size());
-    stream.WriteBuffer(&size, sizeof size);
-    data.SaveToStream(stream);
+    WriteSizedData(stream);
 }
 
 namespace {

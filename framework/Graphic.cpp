@@ -57,6 +57,15 @@ void TGraphic::WriteData(TStream& stream) const
     SaveToStream(stream);
 }
 
+void TGraphic::WriteSizedData(TStream& stream) const
+{
+    TMemoryStream data;
+    SaveToStream(data);
+    const auto size = static_cast<DWORD>(data.Size());
+    stream.WriteBuffer(&size, sizeof size);
+    data.SaveToStream(stream);
+}
+
 bool TGraphic::AssignTo(TPersistent&) const
 {
     return false;

@@ -93,6 +93,12 @@ public:
     virtual void ReadData(TStream& stream);
     virtual void WriteData(TStream& stream) const;
 
+protected:
+    // The delimited form: a 32-bit length, then the stream form.
+    void WriteSizedData(TStream& stream) const;
+
+public:
+
     // Puts a copy of this graphic into a destination of another class when
     // this class knows how; false otherwise.
     virtual bool AssignTo(TPersistent& destination) const;

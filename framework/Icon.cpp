@@ -182,9 +182,5 @@ void TIcon::ReadData(TStream& stream)
 
 void TIcon::WriteData(TStream& stream) const
 {
-    TMemoryStream data;
-    SaveToStream(data);
-    const auto size = static_cast<DWORD>(data.Size());
-    stream.WriteBuffer(&size, sizeof size);
-    data.SaveToStream(stream);
+    WriteSizedData(stream);
 }
