@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/Errors.h"
-#include "framework/Streams.h"
+#include "framework/runtime/Errors.h"
+#include "framework/runtime/Streams.h"
 #include "updater/FDoUpdate.h"
 
 namespace {

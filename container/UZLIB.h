@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "framework/Errors.h"
-#include "framework/Streams.h"
+#include "framework/runtime/Errors.h"
+#include "framework/runtime/Streams.h"
 
 // The compressed container: "ZLIBCompress", 0x1A, the 32-bit little-endian
 // size of the uncompressed data, then one zlib stream.

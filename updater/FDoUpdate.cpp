@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "container/UZLIB.h"
-#include "framework/Application.h"
-#include "framework/Label.h"
-#include "framework/ProgressBar.h"
-#include "framework/StringTable.h"
-#include "framework/Text.h"
-#include "updater/FMain.h"
+#include "framework/controls/Label.h"
+#include "framework/controls/ProgressBar.h"
+#include "framework/runtime/StringTable.h"
+#include "framework/runtime/Text.h"
+#include "framework/ui/Application.h"
 #include "updater/Pathutil.h"
+#include "updater/ProgramValues.h"
 #include "updater/Rdynotfy.h"
 #include "updater/UMessage.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "framework/Errors.h"
-#include "framework/Streams.h"
+#include "framework/runtime/Errors.h"
+#include "framework/runtime/Streams.h"
 
 // The target carries the read-only attribute. The message is the path alone;
 // the dialog puts it into its own text.
@@ -42,7 +42,7 @@ void ReplaceExecutable(const std::string& path, TCustomMemoryStream& content);
 // not replaced; the source then is still there.
 bool ReplaceByRenaming(const std::string& source, const std::string& target);
 
-#include "framework/Form.h"
+#include "framework/ui/Form.h"
 
 class TLabel;
 class TProgressBar;

@@ -5,18 +5,19 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/Application.h"
-#include "framework/Bevel.h"
-#include "framework/Edit.h"
-#include "framework/GlyphButton.h"
-#include "framework/Label.h"
-#include "framework/Panel.h"
-#include "framework/StringTable.h"
-#include "framework/Text.h"
-#include "updater/FMain.h"
+#include "framework/controls/Bevel.h"
+#include "framework/controls/Edit.h"
+#include "framework/controls/GlyphButton.h"
+#include "framework/controls/Label.h"
+#include "framework/controls/Panel.h"
+#include "framework/runtime/StringTable.h"
+#include "framework/runtime/Text.h"
+#include "framework/ui/Application.h"
+#include "updater/ButtonGlyph.h"
 #include "updater/FSelDir.h"
 #include "updater/Filever.h"
 #include "updater/Pathutil.h"
+#include "updater/ProgramValues.h"
 #include "updater/UMessage.h"
 
 namespace {

@@ -16,7 +16,7 @@ std::string GetProgramFilesDir();
 // followed by "\Korvantis".
 std::string ProposedInstallDir();
 
-#include "framework/Form.h"
+#include "framework/ui/Form.h"
 
 class TBevel;
 class TBitBtn;

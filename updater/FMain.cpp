@@ -1,48 +1,25 @@
 #include "updater/FMain.h"
 
-#include "framework/Application.h"
-#include "framework/Bitmap.h"
-#include "framework/GlyphButton.h"
-#include "framework/StringTable.h"
-#include "framework/Streams.h"
-#include "framework/Text.h"
+#include "framework/controls/GlyphButton.h"
+#include "framework/runtime/StringTable.h"
+#include "framework/runtime/Text.h"
+#include "framework/ui/Application.h"
+#include "updater/ButtonGlyph.h"
 #include "updater/FDoUpdate.h"
 #include "updater/FInpPath.h"
+#include "updater/ProgramValues.h"
 #include "updater/UExecuteCheck.h"
 #include "updater/UMessage.h"
-
-std::int32_t UpdateVersionMajor = 0;
-std::int32_t UpdateVersionMinor = 0;
-std::string TargetExePath;
 
 namespace {
 
 constexpr unsigned kTitleFormat = 65296;
-constexpr unsigned kUpdateVersionName = 65297;
 constexpr unsigned kUpdateSucceeded = 65326;
 constexpr unsigned kUpdateFailed = 65327;
 constexpr char kProductName[] = "Zelmoria";
 constexpr char kRunningMutex[] = "Zelmoria.3.0.Tessaro";
 
 } // namespace
-
-void LoadUpdateVersion(HMODULE module)
-{
-    TResourceStream stream(module, LoadStr(kUpdateVersionName).c_str(), RT_RCDATA);
-    std::uint8_t slots[8];
-    stream.ReadBuffer(slots, sizeof slots);
-    UpdateVersionMajor = slots[0] | slots[1] << 8;
-    UpdateVersionMinor = slots[4] | slots[5] << 8;
-}
-
-void LoadButtonGlyph(TBitBtn& button)
-{
-    auto glyph = std::make_unique<TBitmap>();
-    glyph->LoadFromResourceName(GetModuleHandleA(nullptr), "Button");
-    // The glyph's ground (its bottom-left colour) lets the button show through.
-    glyph->SetTransparent(true);
-    button.SetGlyph(std::move(glyph));
-}
 
 TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
 {

@@ -1,11 +1,11 @@
 #include "updater/FSelDir.h"
 
-#include "framework/DirectoryListBox.h"
-#include "framework/DriveComboBox.h"
-#include "framework/GlyphButton.h"
-#include "framework/Label.h"
-#include "framework/Panel.h"
-#include "updater/FMain.h"
+#include "framework/controls/DirectoryListBox.h"
+#include "framework/controls/DriveComboBox.h"
+#include "framework/controls/GlyphButton.h"
+#include "framework/controls/Label.h"
+#include "framework/controls/Panel.h"
+#include "updater/ButtonGlyph.h"
 #include "updater/Pathutil.h"
 
 TfrmSelDir::TfrmSelDir(TComponent* owner) : TForm(owner)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "framework/Form.h"
+#include "framework/ui/Form.h"
 
 class TBitBtn;
 class TDirectoryListBox;

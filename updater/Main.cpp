@@ -5,8 +5,8 @@
 
 #include <exception>
 
-#include "framework/Application.h"
-#include "framework/StandardClasses.h"
+#include "framework/controls/StandardClasses.h"
+#include "framework/ui/Application.h"
 #include "updater/FMain.h"
 #include "updater/Rdynotfy.h"
 
@@ -16,8 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     TClassRegistry::Register<TReadyNotifier>("TReadyNotifier");
     try {
         const std::unique_ptr<TfrmMain> frmMain = CreateForm<TfrmMain>(nullptr);
-        if (!Application().Terminated())
-            Application().Run(*frmMain);
+        Application().Run(*frmMain);
     } catch (const std::exception& error) {
         Application().ShowException(error);
     }

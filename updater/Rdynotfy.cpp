@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "framework/Form.h"
+#include "framework/ui/Form.h"
 
 TReadyNotifier::TReadyNotifier(TComponent* owner) : TComponent(owner)
 {

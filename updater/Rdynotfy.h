@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framework/Components.h"
-#include "framework/Control.h"
+#include "framework/runtime/Components.h"
+#include "framework/ui/Control.h"
 
 // An invisible 1 x 1 control at the top-left corner of its form that catches
 // the one mouse message its notifier posts.

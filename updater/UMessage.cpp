@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "framework/Application.h"
+#include "framework/ui/Application.h"
 
 void ShowWarning(const std::string& text)
 {

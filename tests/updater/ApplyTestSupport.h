@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Streams.h"
+#include "framework/runtime/Streams.h"
 
 // Names of the files in a folder, sorted.
 inline std::vector<std::string> FolderEntries(const std::string& folder)

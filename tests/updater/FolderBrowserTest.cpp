@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include "framework/DirectoryListBox.h"
-#include "framework/DriveComboBox.h"
-#include "framework/StandardClasses.h"
+#include "framework/controls/DirectoryListBox.h"
+#include "framework/controls/DriveComboBox.h"
+#include "framework/controls/StandardClasses.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FSelDir.h"
 

@@ -4,14 +4,15 @@
 
 #include <windows.h>
 
-#include "framework/Application.h"
-#include "framework/Form.h"
-#include "framework/StandardClasses.h"
+#include "framework/controls/StandardClasses.h"
+#include "framework/ui/Application.h"
+#include "framework/ui/Form.h"
 #include "tests/e2e/UiDriver.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ResourceVariant.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FMain.h"
+#include "updater/ProgramValues.h"
 #include "updater/Rdynotfy.h"
 #include "updater/UMessage.h"
 

@@ -1,0 +1,1013 @@
+#include "framework/graphics/Bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "framework/graphics/BitmapFile.h"
+#include "framework/runtime/Streams.h"
+
+namespace {
+
+// A BITMAPINFO with room for a full colour table or the three masks.
+struct TDibHeader {
+    BITMAPINFOHEADER header{};
+    RGBQUAD colors[256]{};
+
+    BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(this); }
+};
+
+// The screen's device context for one scope.
+class TScreenDC {
+public:
+    TScreenDC() : dc_(GetDC(nullptr)) {}
+    ~TScreenDC() { ReleaseDC(nullptr, dc_); }
+    TScreenDC(const TScreenDC&) = delete;
+    TScreenDC& operator=(const TScreenDC&) = delete;
+
+    HDC Handle() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// A memory context with one bitmap (and its palette) selected, for one scope.
+class TSelectedBitmap {
+public:
+    explicit TSelectedBitmap(HBITMAP bitmap, HPALETTE palette = nullptr) : dc_(CreateCompatibleDC(nullptr))
+    {
+        if (!dc_)
+            throw EOutOfResources();
+        oldBitmap_ = SelectObject(dc_, bitmap);
+        if (palette) {
+            oldPalette_ = SelectPalette(dc_, palette, TRUE);
+            RealizePalette(dc_);
+        }
+    }
+    ~TSelectedBitmap()
+    {
+        if (oldPalette_)
+            SelectPalette(dc_, oldPalette_, TRUE);
+        SelectObject(dc_, oldBitmap_);
+        DeleteDC(dc_);
+    }
+    TSelectedBitmap(const TSelectedBitmap&) = delete;
+    TSelectedBitmap& operator=(const TSelectedBitmap&) = delete;
+
+    HDC Handle() const { return dc_; }
+
+private:
+    HDC dc_;
+    HGDIOBJ oldBitmap_ = nullptr;
+    HPALETTE oldPalette_ = nullptr;
+};
+
+// Owns a GDI object for one scope unless released.
+class TGdiObject {
+public:
+    explicit TGdiObject(HGDIOBJ object) : object_(object) {}
+    ~TGdiObject()
+    {
+        if (object_)
+            DeleteObject(object_);
+    }
+    TGdiObject(const TGdiObject&) = delete;
+    TGdiObject& operator=(const TGdiObject&) = delete;
+
+    HGDIOBJ Get() const { return object_; }
+
+private:
+    HGDIOBJ object_;
+};
+
+// Keeps the colours, stretch mode and palette a drawing changes on a
+// destination, and puts them back.
+class TDestinationState {
+public:
+    explicit TDestinationState(HDC dc)
+        : dc_(dc), textColor_(GetTextColor(dc)), backColor_(GetBkColor(dc)), stretchMode_(GetStretchBltMode(dc))
+    {
+    }
+    ~TDestinationState()
+    {
+        if (oldPalette_)
+            SelectPalette(dc_, oldPalette_, TRUE);
+        SetStretchBltMode(dc_, stretchMode_);
+        SetBkColor(dc_, backColor_);
+        SetTextColor(dc_, textColor_);
+    }
+    TDestinationState(const TDestinationState&) = delete;
+    TDestinationState& operator=(const TDestinationState&) = delete;
+
+    // Palette devices show the picture in its own colours.
+    void RealizePalette(HPALETTE palette)
+    {
+        if (!palette || !(GetDeviceCaps(dc_, RASTERCAPS) & RC_PALETTE))
+            return;
+        oldPalette_ = SelectPalette(dc_, palette, TRUE);
+        ::RealizePalette(dc_);
+    }
+
+private:
+    HDC dc_;
+    COLORREF textColor_;
+    COLORREF backColor_;
+    int stretchMode_;
+    HPALETTE oldPalette_ = nullptr;
+};
+
+constexpr RGBQUAD kBlack{0, 0, 0, 0};
+constexpr RGBQUAD kWhite{255, 255, 255, 0};
+constexpr DWORD kMasks565[] = {0xF800, 0x07E0, 0x001F};
+constexpr DWORD kMasks555[] = {0x7C00, 0x03E0, 0x001F};
+constexpr DWORD kMasks888[] = {0xFF0000, 0x00FF00, 0x0000FF};
+
+int BitCountOf(TPixelFormat format)
+{
+    switch (format) {
+    case TPixelFormat::Bit1: return 1;
+    case TPixelFormat::Bit4: return 4;
+    case TPixelFormat::Bit8: return 8;
+    case TPixelFormat::Bit15:
+    case TPixelFormat::Bit16: return 16;
+    case TPixelFormat::Bit24: return 24;
+    default: return 32;
+    }
+}
+
+TPixelFormat FormatOf(int bitCount, DWORD compression, const DWORD* masks)
+{
+    const bool fields = compression == BI_BITFIELDS;
+    auto masksAre = [masks](const DWORD* expected) { return std::equal(expected, expected + 3, masks); };
+    switch (bitCount) {
+    case 1: return TPixelFormat::Bit1;
+    case 4: return TPixelFormat::Bit4;
+    case 8: return TPixelFormat::Bit8;
+    case 16:
+        if (!fields || masksAre(kMasks555))
+            return TPixelFormat::Bit15;
+        return masksAre(kMasks565) ? TPixelFormat::Bit16 : TPixelFormat::Custom;
+    case 24: return TPixelFormat::Bit24;
+    case 32: return !fields || masksAre(kMasks888) ? TPixelFormat::Bit32 : TPixelFormat::Custom;
+    default: return TPixelFormat::Custom;
+    }
+}
+
+TPixelFormat ScreenFormat()
+{
+    TScreenDC screen;
+    const int bits = GetDeviceCaps(screen.Handle(), BITSPIXEL) * GetDeviceCaps(screen.Handle(), PLANES);
+    if (bits <= 1)
+        return TPixelFormat::Bit1;
+    if (bits <= 4)
+        return TPixelFormat::Bit4;
+    if (bits <= 8)
+        return TPixelFormat::Bit8;
+    if (bits == 15)
+        return TPixelFormat::Bit15;
+    if (bits == 16)
+        return TPixelFormat::Bit16;
+    return bits == 24 ? TPixelFormat::Bit24 : TPixelFormat::Bit32;
+}
+
+bool IsBlackAndWhite(const std::vector<RGBQUAD>& colors)
+{
+    auto same = [](const RGBQUAD& a, const RGBQUAD& b) {
+        return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+    };
+    return colors.size() == 2 && same(colors[0], kBlack) && same(colors[1], kWhite);
+}
+
+std::vector<RGBQUAD> PaletteColors(HPALETTE palette, int limit)
+{
+    PALETTEENTRY entries[256];
+    const UINT count = GetPaletteEntries(palette, 0, static_cast<UINT>(std::min(limit, 256)), entries);
+    std::vector<RGBQUAD> colors(count);
+    for (UINT i = 0; i < count; ++i)
+        colors[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+    return colors;
+}
+
+HPALETTE PaletteFromColors(const std::vector<RGBQUAD>& colors)
+{
+    if (colors.empty())
+        return nullptr;
+    struct {
+        WORD version;
+        WORD count;
+        PALETTEENTRY entries[256];
+    } palette{0x300, static_cast<WORD>(colors.size()), {}};
+    for (std::size_t i = 0; i < colors.size(); ++i)
+        palette.entries[i] = PALETTEENTRY{colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
+    HPALETTE handle = CreatePalette(reinterpret_cast<LOGPALETTE*>(&palette));
+    if (!handle)
+        throw EOutOfResources();
+    return handle;
+}
+
+HPALETTE CopyPalette(HPALETTE palette)
+{
+    return palette ? PaletteFromColors(PaletteColors(palette, 256)) : nullptr;
+}
+
+// The sixteen colours of the standard display palette.
+std::vector<RGBQUAD> StandardColors16()
+{
+    static constexpr COLORREF kColors[16] = {
+        RGB(0, 0, 0),     RGB(128, 0, 0),   RGB(0, 128, 0),   RGB(128, 128, 0), RGB(0, 0, 128),   RGB(128, 0, 128),
+        RGB(0, 128, 128), RGB(192, 192, 192), RGB(128, 128, 128), RGB(255, 0, 0), RGB(0, 255, 0),   RGB(255, 255, 0),
+        RGB(0, 0, 255),   RGB(255, 0, 255), RGB(0, 255, 255), RGB(255, 255, 255)};
+    std::vector<RGBQUAD> colors;
+    for (COLORREF color : kColors)
+        colors.push_back(RGBQUAD{GetBValue(color), GetGValue(color), GetRValue(color), 0});
+    return colors;
+}
+
+std::vector<RGBQUAD> DefaultColors(int bitCount)
+{
+    switch (bitCount) {
+    case 1: return {kBlack, kWhite};
+    case 4: return StandardColors16();
+    default: {
+        TScreenDC screen;
+        TGdiObject halftone(CreateHalftonePalette(screen.Handle()));
+        return PaletteColors(static_cast<HPALETTE>(halftone.Get()), 256);
+    }
+    }
+}
+
+std::size_t SectionSize(const BITMAPINFOHEADER& header)
+{
+    return static_cast<std::size_t>(TDibImage::StrideOf(header.biWidth, header.biBitCount)) *
+           static_cast<std::size_t>(std::abs(header.biHeight));
+}
+
+} // namespace
+
+// The picture shared by bitmaps that were assigned from one another: the
+// handle, its palette and a description of both. A bitmap that is about to
+// change it while others share it makes itself a copy first.
+class TBitmapImage {
+public:
+    TBitmapImage() = default;
+    ~TBitmapImage();
+    TBitmapImage(const TBitmapImage&) = delete;
+    TBitmapImage& operator=(const TBitmapImage&) = delete;
+
+    // A bitmap can be selected into one context at a time: the canvas that
+    // holds this image lets go of it.
+    void ReleaseSelection();
+    // Takes ownership of the handle and describes it.
+    void Adopt(HBITMAP bitmap);
+    std::vector<RGBQUAD> ColorTable();
+    // The section's header with its colour table or masks.
+    TDibHeader SectionHeader();
+
+    int width = 0;
+    int height = 0;
+    TPixelFormat format = TPixelFormat::Device;
+    TBitmapHandleType type = TBitmapHandleType::DDB;
+    bool monochrome = false;
+    HBITMAP handle = nullptr;
+    HPALETTE palette = nullptr;
+    DIBSECTION section{};
+    TBitmapCanvas* selectedIn = nullptr;
+};
+
+// The canvas of a bitmap: a memory context with the bitmap's image and
+// palette selected, made on demand and given up whenever the image goes.
+class TBitmapCanvas : public TCanvas {
+public:
+    explicit TBitmapCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+    ~TBitmapCanvas() override { FreeContext(); }
+
+    void FreeContext();
+
+protected:
+    void CreateHandle() override;
+    void Changing() override
+    {
+        bitmap_.Unshare();
+        TCanvas::Changing();
+    }
+    void Changed() override
+    {
+        TCanvas::Changed();
+        bitmap_.Changed(&bitmap_);
+    }
+
+private:
+    TBitmap& bitmap_;
+    TBitmapImage* selected_ = nullptr;
+    HDC context_ = nullptr;
+    HGDIOBJ oldBitmap_ = nullptr;
+    HPALETTE oldPalette_ = nullptr;
+};
+
+TBitmapImage::~TBitmapImage()
+{
+    ReleaseSelection();
+    if (handle)
+        DeleteObject(handle);
+    if (palette)
+        DeleteObject(palette);
+}
+
+void TBitmapImage::ReleaseSelection()
+{
+    if (selectedIn)
+        selectedIn->FreeContext();
+}
+
+void TBitmapImage::Adopt(HBITMAP bitmap)
+{
+    handle = bitmap;
+    DIBSECTION description{};
+    const int size = GetObjectA(bitmap, sizeof description, &description);
+    if (size == sizeof description && description.dsBm.bmBits) {
+        section = description;
+        type = TBitmapHandleType::DIB;
+        width = description.dsBmih.biWidth;
+        height = std::abs(description.dsBmih.biHeight);
+        format = FormatOf(description.dsBmih.biBitCount, description.dsBmih.biCompression, description.dsBitfields);
+        const std::vector<RGBQUAD> colors = ColorTable();
+        monochrome = description.dsBmih.biBitCount == 1 && IsBlackAndWhite(colors);
+        palette = PaletteFromColors(colors);
+    } else if (size >= static_cast<int>(sizeof(BITMAP))) {
+        type = TBitmapHandleType::DDB;
+        width = description.dsBm.bmWidth;
+        height = description.dsBm.bmHeight;
+        format = TPixelFormat::Device;
+        monochrome = description.dsBm.bmBitsPixel * description.dsBm.bmPlanes == 1;
+    } else {
+        throw EInvalidGraphic(kInvalidBitmapMessage);
+    }
+}
+
+std::vector<RGBQUAD> TBitmapImage::ColorTable()
+{
+    if (type != TBitmapHandleType::DIB || !handle || section.dsBmih.biBitCount > 8)
+        return {};
+    ReleaseSelection();
+    TSelectedBitmap selected(handle);
+    RGBQUAD table[256];
+    const UINT count = GetDIBColorTable(selected.Handle(), 0, 1u << section.dsBmih.biBitCount, table);
+    return std::vector<RGBQUAD>(table, table + count);
+}
+
+TDibHeader TBitmapImage::SectionHeader()
+{
+    TDibHeader header;
+    header.header = section.dsBmih;
+    header.header.biSize = sizeof(BITMAPINFOHEADER);
+    if (header.header.biCompression == BI_BITFIELDS) {
+        std::memcpy(header.colors, section.dsBitfields, sizeof section.dsBitfields);
+    } else {
+        const std::vector<RGBQUAD> colors = ColorTable();
+        std::copy(colors.begin(), colors.end(), header.colors);
+        header.header.biClrUsed = static_cast<DWORD>(colors.size());
+    }
+    return header;
+}
+
+void TBitmapCanvas::CreateHandle()
+{
+    TBitmapImage& image = *bitmap_.image_;
+    image.ReleaseSelection();
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc)
+        throw EOutOfResources();
+    if (image.handle)
+        oldBitmap_ = SelectObject(dc, image.handle);
+    if (image.palette) {
+        oldPalette_ = SelectPalette(dc, image.palette, TRUE);
+        RealizePalette(dc);
+    }
+    context_ = dc;
+    selected_ = &image;
+    image.selectedIn = this;
+    SetHandle(dc);
+}
+
+void TBitmapCanvas::FreeContext()
+{
+    TCanvasLock lock(*this);
+    if (!context_)
+        return;
+    SetHandle(nullptr);
+    if (oldBitmap_)
+        SelectObject(context_, oldBitmap_);
+    if (oldPalette_)
+        SelectPalette(context_, oldPalette_, TRUE);
+    DeleteDC(context_);
+    context_ = nullptr;
+    oldBitmap_ = nullptr;
+    oldPalette_ = nullptr;
+    selected_->selectedIn = nullptr;
+    selected_ = nullptr;
+}
+
+namespace {
+
+std::shared_ptr<TBitmapImage> AdoptedImage(HBITMAP handle)
+{
+    auto image = std::make_shared<TBitmapImage>();
+    if (handle)
+        image->Adopt(handle);
+    return image;
+}
+
+HBITMAP CreateSection(TDibHeader& header, void** bits)
+{
+    HBITMAP handle = CreateDIBSection(nullptr, header.Info(), DIB_RGB_COLORS, bits, nullptr, 0);
+    if (!handle)
+        throw EOutOfResources();
+    return handle;
+}
+
+std::shared_ptr<TBitmapImage> ImageFromDib(const TDibImage& dib)
+{
+    TDibHeader header;
+    header.header.biSize = sizeof(BITMAPINFOHEADER);
+    header.header.biWidth = dib.width;
+    header.header.biHeight = dib.height;
+    header.header.biPlanes = 1;
+    header.header.biBitCount = static_cast<WORD>(dib.bitCount);
+    header.header.biCompression = dib.bitFields ? BI_BITFIELDS : BI_RGB;
+    if (dib.bitFields) {
+        std::memcpy(header.colors, dib.masks.data(), sizeof dib.masks);
+    } else {
+        std::copy(dib.colors.begin(), dib.colors.end(), header.colors);
+        header.header.biClrUsed = static_cast<DWORD>(dib.colors.size());
+    }
+    void* bits = nullptr;
+    auto image = AdoptedImage(CreateSection(header, &bits));
+    std::memcpy(bits, dib.bits.data(), dib.bits.size());
+    return image;
+}
+
+// A white image of the given shape; the palette is copied. Without area it
+// holds only the shape, for the size that comes later.
+std::shared_ptr<TBitmapImage> BlankImage(int width, int height, TPixelFormat format, TBitmapHandleType type,
+                                         bool monochrome, HPALETTE palette)
+{
+    std::shared_ptr<TBitmapImage> image;
+    if (width <= 0 || height <= 0) {
+        image = std::make_shared<TBitmapImage>();
+        image->width = std::max(width, 0);
+        image->height = std::max(height, 0);
+        image->format = type == TBitmapHandleType::DDB ? TPixelFormat::Device : format;
+        image->type = type;
+        image->monochrome = monochrome;
+        image->palette = CopyPalette(palette);
+        return image;
+    }
+    if (type == TBitmapHandleType::DDB) {
+        HBITMAP handle;
+        if (monochrome) {
+            handle = CreateBitmap(width, height, 1, 1, nullptr);
+        } else {
+            TScreenDC screen;
+            handle = CreateCompatibleBitmap(screen.Handle(), width, height);
+        }
+        if (!handle)
+            throw EOutOfResources();
+        image = AdoptedImage(handle);
+    } else {
+        if (format == TPixelFormat::Custom || format == TPixelFormat::Device)
+            format = TPixelFormat::Bit32;
+        const int bitCount = monochrome ? 1 : BitCountOf(format);
+        TDibHeader header;
+        header.header.biSize = sizeof(BITMAPINFOHEADER);
+        header.header.biWidth = width;
+        header.header.biHeight = height;
+        header.header.biPlanes = 1;
+        header.header.biBitCount = static_cast<WORD>(bitCount);
+        header.header.biCompression = format == TPixelFormat::Bit16 ? BI_BITFIELDS : BI_RGB;
+        if (format == TPixelFormat::Bit16) {
+            std::memcpy(header.colors, kMasks565, sizeof kMasks565);
+        } else if (bitCount <= 8) {
+            std::vector<RGBQUAD> colors = monochrome ? DefaultColors(1)
+                                          : palette   ? PaletteColors(palette, 1 << bitCount)
+                                                      : DefaultColors(bitCount);
+            if (colors.empty())
+                colors = DefaultColors(bitCount);
+            std::copy(colors.begin(), colors.end(), header.colors);
+            header.header.biClrUsed = static_cast<DWORD>(colors.size());
+        }
+        void* bits = nullptr;
+        image = AdoptedImage(CreateSection(header, &bits));
+    }
+    if (!image->palette)
+        image->palette = CopyPalette(palette);
+    TSelectedBitmap selected(image->handle);
+    PatBlt(selected.Handle(), 0, 0, width, height, WHITENESS);
+    return image;
+}
+
+// A copy of the top-left part of an image in another shape.
+std::shared_ptr<TBitmapImage> ConvertedImage(TBitmapImage& source, int width, int height, TPixelFormat format,
+                                             TBitmapHandleType type, bool monochrome)
+{
+    auto image = BlankImage(width, height, format, type, monochrome, source.palette);
+    if (image->handle && source.handle) {
+        source.ReleaseSelection();
+        TSelectedBitmap from(source.handle, source.palette);
+        TSelectedBitmap to(image->handle, image->palette);
+        BitBlt(to.Handle(), 0, 0, std::min(width, source.width), std::min(height, source.height), from.Handle(), 0,
+               0, SRCCOPY);
+    }
+    return image;
+}
+
+// An exact copy: sections copy their bits, so no colour goes through a
+// palette lookup.
+std::shared_ptr<TBitmapImage> CopiedImage(TBitmapImage& source)
+{
+    if (source.type != TBitmapHandleType::DIB || !source.handle)
+        return ConvertedImage(source, source.width, source.height, source.format, source.type, source.monochrome);
+    TDibHeader header = source.SectionHeader();
+    void* bits = nullptr;
+    auto image = AdoptedImage(CreateSection(header, &bits));
+    GdiFlush();
+    std::memcpy(bits, source.section.dsBm.bmBits, SectionSize(source.section.dsBmih));
+    if (source.palette) {
+        HPALETTE own = CopyPalette(source.palette);
+        if (image->palette)
+            DeleteObject(image->palette);
+        image->palette = own;
+    }
+    return image;
+}
+
+// A one-bit mask, set where the source shows the colour.
+HBITMAP MakeTransparencyMask(HDC source, int width, int height, COLORREF color)
+{
+    TDibHeader rgbHeader;
+    rgbHeader.header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* rgbBits = nullptr;
+    TGdiObject rgb(CreateSection(rgbHeader, &rgbBits));
+    {
+        TSelectedBitmap copy(static_cast<HBITMAP>(rgb.Get()));
+        BitBlt(copy.Handle(), 0, 0, width, height, source, 0, 0, SRCCOPY);
+    }
+    GdiFlush();
+
+    TDibHeader maskHeader;
+    maskHeader.header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 1, BI_RGB, 0, 0, 0, 2, 0};
+    maskHeader.colors[0] = kBlack;
+    maskHeader.colors[1] = kWhite;
+    void* maskBits = nullptr;
+    HBITMAP mask = CreateSection(maskHeader, &maskBits);
+
+    const DWORD key = (DWORD(GetRValue(color)) << 16) | (DWORD(GetGValue(color)) << 8) | GetBValue(color);
+    const int maskStride = TDibImage::StrideOf(width, 1);
+    const auto* pixels = static_cast<const DWORD*>(rgbBits);
+    auto* bytes = static_cast<std::uint8_t*>(maskBits);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if ((pixels[y * width + x] & 0xFFFFFF) == key)
+                bytes[y * maskStride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        }
+    }
+    return mask;
+}
+
+} // namespace
+
+TBitmap::TBitmap() : image_(std::make_shared<TBitmapImage>()) {}
+
+TBitmap::~TBitmap() = default;
+
+TBitmapCanvas& TBitmap::OwnCanvas() const
+{
+    if (!canvas_)
+        canvas_ = std::make_unique<TBitmapCanvas>(const_cast<TBitmap&>(*this));
+    return *canvas_;
+}
+
+TCanvas& TBitmap::Canvas()
+{
+    return OwnCanvas();
+}
+
+void TBitmap::ReplaceImage(std::shared_ptr<TBitmapImage> image)
+{
+    if (canvas_)
+        canvas_->FreeContext();
+    image_ = std::move(image);
+}
+
+void TBitmap::Unshare()
+{
+    if (image_.use_count() > 1)
+        ReplaceImage(CopiedImage(*image_));
+}
+
+void TBitmap::Convert(int width, int height, TPixelFormat format, TBitmapHandleType type, bool monochrome)
+{
+    ReplaceImage(ConvertedImage(*image_, width, height, format, type, monochrome));
+    Changed(this);
+}
+
+void TBitmap::Assign(const TPersistent& source)
+{
+    if (const auto* bitmap = dynamic_cast<const TBitmap*>(&source)) {
+        if (bitmap == this)
+            return;
+        ReplaceImage(bitmap->image_);
+        transparent_ = bitmap->transparent_;
+        transparentColor_ = bitmap->transparentColor_;
+        Changed(this);
+        return;
+    }
+    if (const auto* graphic = dynamic_cast<const TGraphic*>(&source); graphic && graphic->AssignTo(*this))
+        return;
+    TGraphic::Assign(source);
+}
+
+bool TBitmap::Equals(const TGraphic& other) const
+{
+    if (const auto* bitmap = dynamic_cast<const TBitmap*>(&other); bitmap && bitmap->image_ == image_)
+        return true;
+    return TGraphic::Equals(other);
+}
+
+bool TBitmap::Empty() const
+{
+    return image_->width == 0 || image_->height == 0;
+}
+
+int TBitmap::Width() const
+{
+    return image_->width;
+}
+
+int TBitmap::Height() const
+{
+    return image_->height;
+}
+
+void TBitmap::SetWidth(int width)
+{
+    SetSize(width, Height());
+}
+
+void TBitmap::SetHeight(int height)
+{
+    SetSize(Width(), height);
+}
+
+void TBitmap::SetSize(int width, int height)
+{
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (width == Width() && height == Height())
+        return;
+    Convert(width, height, image_->format, image_->type, image_->monochrome);
+}
+
+void TBitmap::Draw(TCanvas& canvas, const RECT& rect)
+{
+    if (Empty())
+        return;
+    const HDC destination = canvas.Handle();
+    TBitmapCanvas& own = OwnCanvas();
+    TCanvasLock lock(own);
+    const HDC source = own.Handle();
+    TDestinationState state(destination);
+    state.RealizePalette(image_->palette);
+    // A monochrome source shows its set bits white and clear bits black.
+    SetTextColor(destination, RGB(0, 0, 0));
+    SetBkColor(destination, RGB(255, 255, 255));
+    SetStretchBltMode(destination, COLORONCOLOR);
+
+    const int x = rect.left;
+    const int y = rect.top;
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    if (!transparent_) {
+        StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), canvas.CopyMode());
+        return;
+    }
+    // Where the mask is set the two inversions cancel and the background
+    // stays; elsewhere the AND clears the background and the second
+    // inversion leaves the picture.
+    TGdiObject mask(MakeTransparencyMask(source, Width(), Height(), TransparentColor() & 0xFFFFFF));
+    TSelectedBitmap maskContext(static_cast<HBITMAP>(mask.Get()));
+    StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), SRCINVERT);
+    StretchBlt(destination, x, y, w, h, maskContext.Handle(), 0, 0, Width(), Height(), SRCAND);
+    StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), SRCINVERT);
+}
+
+HBITMAP TBitmap::Handle()
+{
+    Unshare();
+    image_->ReleaseSelection();
+    return image_->handle;
+}
+
+bool TBitmap::HandleAllocated() const
+{
+    return image_->handle != nullptr;
+}
+
+void TBitmap::SetHandle(HBITMAP handle)
+{
+    if (handle && handle == image_->handle)
+        return;
+    ReplaceImage(AdoptedImage(handle));
+    Changed(this);
+}
+
+HBITMAP TBitmap::ReleaseHandle()
+{
+    Unshare();
+    image_->ReleaseSelection();
+    HBITMAP handle = std::exchange(image_->handle, nullptr);
+    ReplaceImage(std::make_shared<TBitmapImage>());
+    Changed(this);
+    return handle;
+}
+
+TBitmapHandleType TBitmap::HandleType() const
+{
+    return image_->type;
+}
+
+void TBitmap::SetHandleType(TBitmapHandleType type)
+{
+    if (type == image_->type)
+        return;
+    if (type == TBitmapHandleType::DDB)
+        Convert(Width(), Height(), TPixelFormat::Device, type, image_->monochrome);
+    else
+        Convert(Width(), Height(), image_->monochrome ? TPixelFormat::Bit1 : ScreenFormat(), type, image_->monochrome);
+}
+
+TPixelFormat TBitmap::PixelFormat() const
+{
+    return image_->type == TBitmapHandleType::DDB ? TPixelFormat::Device : image_->format;
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat format)
+{
+    if (format == PixelFormat())
+        return;
+    if (format == TPixelFormat::Custom)
+        throw EInvalidGraphic("この画素形式は設定できません");
+    if (format == TPixelFormat::Device)
+        Convert(Width(), Height(), format, TBitmapHandleType::DDB, false);
+    else
+        Convert(Width(), Height(), format, TBitmapHandleType::DIB, false);
+}
+
+bool TBitmap::Monochrome() const
+{
+    return image_->monochrome;
+}
+
+void TBitmap::SetMonochrome(bool monochrome)
+{
+    if (monochrome == Monochrome())
+        return;
+    if (image_->type == TBitmapHandleType::DDB)
+        Convert(Width(), Height(), TPixelFormat::Device, image_->type, monochrome);
+    else
+        Convert(Width(), Height(), monochrome ? TPixelFormat::Bit1 : TPixelFormat::Bit24, image_->type, monochrome);
+}
+
+HPALETTE TBitmap::Palette() const
+{
+    return image_->palette;
+}
+
+void TBitmap::SetPalette(HPALETTE palette)
+{
+    if (palette == image_->palette)
+        return;
+    Unshare();
+    TBitmapImage& image = *image_;
+    image.ReleaseSelection();
+    if (image.palette)
+        DeleteObject(image.palette);
+    image.palette = palette;
+    const int bitCount = image.section.dsBmih.biBitCount;
+    if (palette && image.type == TBitmapHandleType::DIB && image.handle && bitCount <= 8) {
+        const std::vector<RGBQUAD> colors = PaletteColors(palette, 1 << bitCount);
+        TSelectedBitmap selected(image.handle);
+        SetDIBColorTable(selected.Handle(), 0, static_cast<UINT>(colors.size()), colors.data());
+        image.monochrome = bitCount == 1 && IsBlackAndWhite(colors);
+    }
+    Changed(this);
+}
+
+TTransparentMode TBitmap::TransparentMode() const
+{
+    return transparentColor_ == clDefault ? TTransparentMode::Auto : TTransparentMode::Fixed;
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode mode)
+{
+    if (mode == TransparentMode())
+        return;
+    if (mode == TTransparentMode::Auto)
+        SetTransparentColor(clDefault);
+    else
+        SetTransparentColor(TransparentColor() & 0xFFFFFF);
+}
+
+TColor TBitmap::TransparentColor() const
+{
+    if (transparentColor_ != clDefault)
+        return (ColorToRGB(transparentColor_) & 0xFFFFFF) | kTransparentColorFlag;
+    if (Empty() || Monochrome())
+        return clWhite | kTransparentColorFlag;
+    return (OwnCanvas().Pixel(0, Height() - 1) & 0xFFFFFF) | kTransparentColorFlag;
+}
+
+void TBitmap::SetTransparentColor(TColor color)
+{
+    if (color == transparentColor_)
+        return;
+    transparentColor_ = color;
+    Changed(this);
+}
+
+void* TBitmap::ScanLine(int row)
+{
+    Unshare();
+    if (image_->type != TBitmapHandleType::DIB)
+        SetHandleType(TBitmapHandleType::DIB);
+    if (!image_->handle || row < 0 || row >= Height())
+        throw EInvalidGraphic("走査線の番号が範囲外です");
+    GdiFlush();
+    const BITMAPINFOHEADER& header = image_->section.dsBmih;
+    const int line = header.biHeight > 0 ? Height() - 1 - row : row;
+    return static_cast<std::uint8_t*>(image_->section.dsBm.bmBits) +
+           static_cast<std::size_t>(line) * TDibImage::StrideOf(header.biWidth, header.biBitCount);
+}
+
+void TBitmap::LoadFromStream(TStream& stream)
+{
+    ReplaceImage(ImageFromDib(ReadBitmapFile(stream)));
+    Changed(this);
+}
+
+void TBitmap::SaveToStream(TStream& stream) const
+{
+    TBitmapImage& image = *image_;
+    if (!image.handle)
+        return;
+    TDibImage dib;
+    dib.width = image.width;
+    dib.height = image.height;
+    if (image.type == TBitmapHandleType::DIB) {
+        const BITMAPINFOHEADER& header = image.section.dsBmih;
+        dib.bitCount = header.biBitCount;
+        dib.bitFields = header.biCompression == BI_BITFIELDS;
+        std::copy(std::begin(image.section.dsBitfields), std::end(image.section.dsBitfields), dib.masks.begin());
+        dib.colors = image.ColorTable();
+        const std::size_t stride = static_cast<std::size_t>(dib.Stride());
+        dib.bits.resize(stride * dib.height);
+        GdiFlush();
+        const auto* bits = static_cast<const std::uint8_t*>(image.section.dsBm.bmBits);
+        for (int row = 0; row < dib.height; ++row) {
+            const int from = header.biHeight > 0 ? row : dib.height - 1 - row;
+            std::memcpy(&dib.bits[row * stride], bits + from * stride, stride);
+        }
+    } else {
+        // Device-dependent pixels leave in a device-independent form.
+        dib.bitCount = image.monochrome ? 1 : 24;
+        TDibHeader header;
+        header.header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), dib.width, dib.height, 1,
+                                         static_cast<WORD>(dib.bitCount), BI_RGB, 0, 0, 0, 0, 0};
+        dib.bits.resize(static_cast<std::size_t>(dib.Stride()) * dib.height);
+        image.ReleaseSelection();
+        TScreenDC screen;
+        if (!GetDIBits(screen.Handle(), image.handle, 0, static_cast<UINT>(dib.height), dib.bits.data(),
+                       header.Info(), DIB_RGB_COLORS))
+            throw EOutOfResources();
+        if (image.monochrome)
+            dib.colors.assign(header.colors, header.colors + 2);
+    }
+    WriteBitmapFile(stream, dib);
+}
+
+void TBitmap::LoadFromPackedDib(const void* dib, std::size_t size)
+{
+    // The reader finds the pixels after the colour table by itself, so the
+    // file header needs no more than its signature.
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    TMemoryStream stream;
+    stream.WriteBuffer(&file, sizeof file);
+    stream.WriteBuffer(dib, static_cast<std::int32_t>(size));
+    stream.SetPosition(0);
+    LoadFromStream(stream);
+}
+
+void TBitmap::LoadFromResourceName(HINSTANCE instance, const std::string& name)
+{
+    TResourceStream resource(instance, name.c_str(), RT_BITMAP);
+    LoadFromPackedDib(resource.Memory(), static_cast<std::size_t>(resource.Size()));
+}
+
+void TBitmap::LoadFromResourceID(HINSTANCE instance, int id)
+{
+    TResourceStream resource(instance, MAKEINTRESOURCEA(id), RT_BITMAP);
+    LoadFromPackedDib(resource.Memory(), static_cast<std::size_t>(resource.Size()));
+}
+
+void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette)
+{
+    if (format == CF_DIB) {
+        const void* block = GlobalLock(data);
+        if (!block)
+            throw EInvalidGraphic(kInvalidBitmapMessage);
+        struct TUnlock {
+            HANDLE data;
+            ~TUnlock() { GlobalUnlock(data); }
+        } unlock{data};
+        LoadFromPackedDib(block, GlobalSize(data));
+        return;
+    }
+    if (format == CF_BITMAP) {
+        BITMAP description{};
+        auto* bitmap = static_cast<HBITMAP>(data);
+        if (GetObjectA(bitmap, sizeof description, &description) < static_cast<int>(sizeof description))
+            throw EInvalidGraphic(kInvalidBitmapMessage);
+        auto image = BlankImage(description.bmWidth, description.bmHeight, TPixelFormat::Device,
+                                TBitmapHandleType::DDB, description.bmBitsPixel * description.bmPlanes == 1, palette);
+        if (image->handle) {
+            TSelectedBitmap from(bitmap, palette);
+            TSelectedBitmap to(image->handle, image->palette);
+            BitBlt(to.Handle(), 0, 0, description.bmWidth, description.bmHeight, from.Handle(), 0, 0, SRCCOPY);
+        }
+        ReplaceImage(std::move(image));
+        Changed(this);
+        return;
+    }
+    TGraphic::LoadFromClipboardFormat(format, data, palette);
+}
+
+void TBitmap::ReadData(TStream& stream)
+{
+    DWORD size = 0;
+    stream.ReadBuffer(&size, sizeof size);
+    if (size == 0) {
+        SetHandle(nullptr);
+        return;
+    }
+    TMemoryStream data;
+    data.CopyFrom(stream, size);
+    data.SetPosition(0);
+    LoadFromStream(data);
+}
+
+void TBitmap::WriteData(TStream& stream) const
+{
+    WriteSizedData(stream);
+}
+
+namespace {
+
+BITMAPINFOHEADER OwnDepthHeader(HBITMAP bitmap)
+{
+    BITMAP description{};
+    if (!GetObjectA(bitmap, sizeof description, &description))
+        throw EInvalidGraphic(kInvalidBitmapMessage);
+    int bitCount = description.bmBitsPixel * description.bmPlanes;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 32)
+        bitCount = 24;
+    return BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), description.bmWidth, description.bmHeight, 1,
+                            static_cast<WORD>(bitCount), BI_RGB, 0, 0, 0, 0, 0};
+}
+
+} // namespace
+
+void GetDIBSizes(HBITMAP bitmap, DWORD& infoHeaderSize, DWORD& imageSize)
+{
+    const BITMAPINFOHEADER header = OwnDepthHeader(bitmap);
+    const DWORD colors = header.biBitCount <= 8 ? 1u << header.biBitCount : 0;
+    infoHeaderSize = sizeof header + colors * sizeof(RGBQUAD);
+    imageSize = static_cast<DWORD>(SectionSize(header));
+}
+
+bool GetDIB(HBITMAP bitmap, HPALETTE palette, void* info, void* bits)
+{
+    const BITMAPINFOHEADER header = OwnDepthHeader(bitmap);
+    std::memcpy(info, &header, sizeof header);
+    TScreenDC screen;
+    HPALETTE oldPalette = nullptr;
+    if (palette) {
+        oldPalette = SelectPalette(screen.Handle(), palette, FALSE);
+        RealizePalette(screen.Handle());
+    }
+    const int lines = GetDIBits(screen.Handle(), bitmap, 0, static_cast<UINT>(header.biHeight), bits,
+                                static_cast<BITMAPINFO*>(info), DIB_RGB_COLORS);
+    if (oldPalette)
+        SelectPalette(screen.Handle(), oldPalette, FALSE);
+    return lines == header.biHeight;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "framework/runtime/Errors.h"
+
+// Raised for JPEG data the codec cannot decode, with the codec's reason.
+class EJPEGError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Decoded pixels: rows top-down, blue, green, red per pixel, no padding.
+struct TJpegPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bgr;
+};
+
+// Decodes baseline or progressive JPEG data in colour, grey or CMYK.
+TJpegPixels DecodeJpeg(const std::uint8_t* data, std::size_t size);

@@ -1,0 +1,126 @@
+#include "framework/ui/Application.h"
+
+#include "framework/ui/DisabledWindows.h"
+#include "framework/ui/Form.h"
+#include "framework/ui/MessageLoop.h"
+
+namespace {
+
+// The module's file name without folder and extension; the path is
+// Shift-JIS, so a trail byte 0x5C is not taken for a backslash.
+std::string ProgramName()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name;
+    for (const char* at = path; *at;) {
+        const int length = IsDBCSLeadByteEx(932, static_cast<BYTE>(*at)) && at[1] ? 2 : 1;
+        if (length == 1 && (*at == '\\' || *at == '/' || *at == ':'))
+            name.clear();
+        else
+            name.append(at, length);
+        at += length;
+    }
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+} // namespace
+
+// Errors that escape a window's message handler reach the application from
+// the program's start, before the application object is first asked for.
+const bool errorHandlerInstalled = [] {
+    TWinControl::SetErrorHandler(
+        [](TObject* sender, std::exception_ptr error) noexcept { Application().HandleException(sender, error); });
+    return true;
+}();
+
+TApplication::TApplication() : title_(ProgramName()) {}
+
+TApplication& Application()
+{
+    static TApplication application;
+    return application;
+}
+
+TForm* TApplication::MainForm() const
+{
+    return dynamic_cast<TForm*>(TMessageLoop::MainWindow());
+}
+
+void TApplication::Run(TForm& mainForm)
+{
+    TMessageLoop::SetMainWindow(&mainForm);
+    try {
+        if (!TMessageLoop::Terminated())
+            mainForm.Show();
+        while (!TMessageLoop::Terminated())
+            TMessageLoop::HandleMessage();
+    } catch (...) {
+        TMessageLoop::SetMainWindow(nullptr);
+        TMessageLoop::Reset();
+        throw;
+    }
+    TMessageLoop::SetMainWindow(nullptr);
+    TMessageLoop::Reset();
+}
+
+void TApplication::Terminate()
+{
+    TMessageLoop::Terminate();
+}
+
+bool TApplication::Terminated() const
+{
+    return TMessageLoop::Terminated();
+}
+
+void TApplication::HandleException(TObject* sender, std::exception_ptr error) noexcept
+{
+    try {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& known) {
+            if (onException_)
+                onException_(sender, known);
+            else
+                ShowException(known);
+        } catch (...) {
+            const Exception unknown("予期しない例外が発生しました");
+            if (onException_)
+                onException_(sender, unknown);
+            else
+                ShowException(unknown);
+        }
+    } catch (const std::exception& failure) {
+        // The handler itself failed: show that instead of losing it.
+        try {
+            ShowException(failure);
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+}
+
+void TApplication::ShowException(const std::exception& error)
+{
+    std::string text = MessageOf(error);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+        text += '.';
+    MessageBox(text, title_, MB_OK | MB_ICONSTOP);
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags)
+{
+    HWND active = GetActiveWindow();
+    TWinControl* main = TMessageLoop::MainWindow();
+    HWND owner = active ? active : (main && main->HandleAllocated() ? main->Handle() : nullptr);
+    int result;
+    {
+        TDisabledWindows disabled(nullptr);
+        result = ::MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    }
+    if (active && IsWindow(active))
+        SetActiveWindow(active);
+    return result;
+}

@@ -1,0 +1,296 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "framework/graphics/Graphics.h"
+#include "framework/runtime/Components.h"
+
+#include <exception>
+
+class TCanvas;
+class TWinControl;
+
+enum class TMouseButton { Left, Right, Middle };
+
+enum TShiftFlag : std::uint32_t {
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64,
+};
+using TShiftState = std::uint32_t;
+
+// Sender, button, shift state and the point in the control's coordinates.
+using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
+using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
+
+// The edges of its parent that a control keeps its distance to when the
+// parent's client area changes size.
+enum TAnchor : std::uint32_t { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = std::uint32_t;
+
+// An edge of the parent's client area that a control is docked to.
+enum class TAlign { None, Top, Bottom, Left, Right, Client };
+
+// A control without a window of its own: it lives in its parent's client
+// area, is drawn by its parent and gets the mouse messages that arrive at its
+// parent over it.
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return parent_; }
+    virtual void SetParent(TWinControl* parent);
+    void SetParentComponent(TComponent* parent) override;
+    TComponent* ParentComponent() const override;
+    // The outermost windowed control this one stands in: the form of a
+    // control on a form; a windowed control without a parent is its own.
+    TWinControl* TopParent() const;
+
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    RECT BoundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
+    void SetLeft(int left) { SetBounds(left, top_, width_, height_); }
+    void SetTop(int top) { SetBounds(left_, top, width_, height_); }
+    void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
+    void SetHeight(int height) { SetBounds(left_, top_, width_, height); }
+    // Position in the parent's client area (on the screen for a form).
+    virtual void SetBounds(int left, int top, int width, int height);
+    virtual SIZE ClientSize() const { return {width_, height_}; }
+    RECT ClientRect() const;
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    // Visible, and so are all its parents.
+    bool Showing() const;
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+
+    TAnchors Anchors() const { return anchors_; }
+    void SetAnchors(TAnchors anchors) { anchors_ = anchors; }
+    TAlign Align() const { return align_; }
+    void SetAlign(TAlign align);
+
+    // The caption of buttons, labels and forms, the text of an edit.
+    virtual std::string Text() const { return text_; }
+    void SetText(const std::string& text);
+
+    // Redraws the control's area soon.
+    virtual void Invalidate();
+    // Draws the control; the canvas's origin is the control's top-left.
+    virtual void Paint(TCanvas&) {}
+    // The palette the control wants realised on palette displays, or none.
+    virtual HPALETTE GetPalette() { return nullptr; }
+
+    TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+
+    virtual void Click() { OnClick(this); }
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
+
+    // Another control is leaving the window this one stands in: forget
+    // references to it.
+    virtual void ControlLeaving(TControl&) {}
+    // Alt with a character: a control that answers to it acts and answers
+    // true.
+    virtual bool HandleAccelerator(char) { return false; }
+
+    void DefineProperties(TProperties& properties) override;
+
+    static const TEnumNames& AlignNames();
+    static const TEnumNames& AnchorNames();
+
+protected:
+    // Stores new bounds and tells the parent.
+    void StoreBounds(int left, int top, int width, int height);
+    virtual void VisibleChanged();
+    virtual void EnabledChanged();
+    // Keeps the text where the control shows it.
+    virtual void StoreText(const std::string& text) { text_ = text; }
+    virtual void TextChanged() { Invalidate(); }
+
+    std::string text_;
+    int left_ = 0;
+    int top_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    bool visible_ = true;
+
+private:
+    TWinControl* parent_ = nullptr;
+    bool enabled_ = true;
+    TAnchors anchors_ = akLeft | akTop;
+    TAlign align_ = TAlign::None;
+};
+class EWindowError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// How a control's window is made. Windows of the framework's own classes
+// (`ownClass`) are registered on first use under `className` with
+// `classStyle`; a control that wants another class style gives its windows
+// another class name. Other class names are the platform's native controls,
+// which the framework subclasses.
+struct TCreateParams {
+    std::string className;
+    bool ownClass = false;
+    UINT classStyle = 0;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    HWND parent = nullptr;
+};
+
+// A control with a window of its own. The window is made when it is first
+// needed (or when the parent's window is made) from the control's current
+// properties; property changes after that go to the window at once.
+class TWinControl : public TControl {
+public:
+    // Receives every error that escapes a message handler of a window; no
+    // exception may pass into the system's code that called the window.
+    using TErrorHandler = void (*)(TObject* sender, std::exception_ptr error) noexcept;
+    static void SetErrorHandler(TErrorHandler handler);
+
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+
+    HWND Handle();
+    bool HandleAllocated() const { return handle_ != nullptr; }
+    void HandleNeeded() { Handle(); }
+    // The control whose window this is, if it is one of ours.
+    static TWinControl* FromHandle(HWND window);
+
+    void SetParent(TWinControl* parent) override;
+    void SetBounds(int left, int top, int width, int height) override;
+    SIZE ClientSize() const override;
+    std::string Text() const override;
+
+    // Child controls in creation order; the windowed ones also in tab order.
+    const std::vector<TControl*>& Controls() const { return controls_; }
+    const std::vector<TWinControl*>& TabList() const { return tabList_; }
+    int TabOrder() const;
+    void SetTabOrder(int order);
+    // Controls that never take the focus (labels) stay out of the tab order.
+    virtual bool TakesTabOrder() const { return true; }
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool tabStop);
+
+    // The window's background; its colour is the control's colour.
+    TBrush& Brush() { return brush_; }
+    TColor Color() const { return brush_.Color(); }
+    void SetColor(TColor color) { brush_.SetColor(color); }
+    // Follows the parent's font.
+    TFont& Font() { return font_; }
+
+    bool Focused() const;
+    bool CanFocus() const;
+    // Asks the top parent to make this control the focused one.
+    void SetFocus();
+    // How a top parent moves the focus to one of its controls.
+    virtual void ActivateChild(TWinControl& child);
+
+    // The keys of a dialog: Enter clicks the focused control when it
+    // answers true while focused, else a showing one that answers true
+    // unfocused; Esc clicks one that answers to it.
+    virtual bool ClicksOnEnter(bool /*focused*/) const { return false; }
+    virtual bool ClicksOnEscape() const { return false; }
+
+    // A message about to be dispatched to this top-level window or one of
+    // its children; answer true when it has been handled here.
+    virtual bool PreTranslateMessage(MSG&) { return false; }
+
+    void Invalidate() override;
+    void InvalidateArea(const RECT& area);
+    // Redraws the window and its children now.
+    void Repaint();
+
+    // The topmost enabled, visible child without a window of its own under
+    // the point (client coordinates), or none.
+    TControl* ControlAtPoint(POINT point) const;
+
+    // Draws what this control shows behind its child windows into a device
+    // context whose origin is this control's client origin.
+    virtual void PaintBackground(HDC dc);
+
+    void Loaded() override;
+    void DefineProperties(TProperties& properties) override;
+
+protected:
+    virtual void CreateParams(TCreateParams& params);
+    // Makes the window, then the windows of the windowed children.
+    virtual void CreateHandle();
+    // Gives a new window the properties that the create parameters do not
+    // carry.
+    virtual void HandleCreated() {}
+    void DestroyHandle();
+
+    // The message handling of this control's window; passes what it does not
+    // handle to DefaultHandler.
+    virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Notifications that the parent's window receives for this control's
+    // window; answer true when handled.
+    virtual bool CommandNotified(WORD) { return false; }
+    virtual bool DrawItem(const DRAWITEMSTRUCT&) { return false; }
+    // The brush for WM_CTLCOLOR*, or none for the platform's colours.
+    virtual HBRUSH ControlColor(HDC) { return nullptr; }
+
+    virtual void ChildBoundsChanged(TControl& child);
+    virtual void FontChanged();
+    void AlignControls();
+    bool Aligning() const { return aligning_; }
+    // The non-client frame: window size minus client size.
+    virtual SIZE FrameSize() const { return {0, 0}; }
+
+    void VisibleChanged() override;
+    void EnabledChanged() override;
+    void StoreText(const std::string& text) override;
+
+private:
+    friend class TControl;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Attach(HWND window, bool subclass);
+    void Detach();
+    void InsertControl(TControl& control);
+    void RemoveControl(TControl& control);
+    void UpdateBoundsFromWindow();
+    void ClientMaybeResized();
+    void ApplyAnchors(SIZE before, SIZE after);
+    // Identifiers of the child windows, unique under one top parent.
+    int NextChildId() { return nextChildId_++; }
+    void ApplyTabOrder();
+    bool RouteMouse(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND handle_ = nullptr;
+    WNDPROC defaultProc_ = nullptr;
+    std::vector<TControl*> controls_;
+    std::vector<TWinControl*> tabList_;
+    int requestedTabOrder_ = -1;
+    bool tabStop_ = false;
+    TBrush brush_;
+    TFont font_;
+    SIZE lastClientSize_{0, 0};
+    bool aligning_ = false;
+    TControl* mouseControl_ = nullptr;
+    int nextChildId_ = 0x100;
+};

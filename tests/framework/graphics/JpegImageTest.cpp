@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "framework/graphics/Bitmap.h"
+#include "framework/graphics/JpegDecoder.h"
+#include "framework/graphics/JpegImage.h"
+#include "tests/framework/graphics/GraphicsTestSupport.h"
+#include "tests/framework/graphics/JpegEncoder.h"
+
+namespace {
+
+constexpr int kWidth = 48;
+constexpr int kHeight = 32;
+
+// Smooth gradients, which JPEG keeps close at a high quality.
+std::vector<std::uint8_t> Gradient(bool grey)
+{
+    std::vector<std::uint8_t> pixels;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const auto red = static_cast<std::uint8_t>(x * 255 / (kWidth - 1));
+            const auto green = static_cast<std::uint8_t>(y * 255 / (kHeight - 1));
+            if (grey) {
+                pixels.push_back(static_cast<std::uint8_t>((red + green) / 2));
+            } else {
+                pixels.push_back(red);
+                pixels.push_back(green);
+                pixels.push_back(128);
+            }
+        }
+    }
+    return pixels;
+}
+
+void ExpectCloseTo(const std::vector<DWORD>& decoded, const std::vector<std::uint8_t>& source, bool grey)
+{
+    const int components = grey ? 1 : 3;
+    int worst = 0;
+    for (int i = 0; i < kWidth * kHeight; ++i) {
+        const int red = (decoded[i] >> 16) & 0xFF;
+        const int green = (decoded[i] >> 8) & 0xFF;
+        const int blue = decoded[i] & 0xFF;
+        const std::uint8_t* expected = &source[i * components];
+        worst = std::max({worst, std::abs(red - expected[0]), std::abs(green - expected[grey ? 0 : 1]),
+                          std::abs(blue - expected[grey ? 0 : 2])});
+    }
+    EXPECT_LE(worst, 12);
+}
+
+TEST(JPEGImage, DecodesColourAndGreyToTheirPixelsWithinJpegTolerance)
+{
+    for (bool grey : {false, true}) {
+        SCOPED_TRACE(grey ? "grey" : "colour");
+        const std::vector<std::uint8_t> source = Gradient(grey);
+        TJPEGImage image;
+        TMemoryStream stream = StreamOf(EncodeJpeg(source, kWidth, kHeight, grey, 95));
+        image.LoadFromStream(stream);
+        ASSERT_EQ(image.Width(), kWidth);
+        ASSERT_EQ(image.Height(), kHeight);
+        TRenderTarget target(kWidth, kHeight);
+        target.Draw(image);
+        ExpectCloseTo(target.Pixels(), source, grey);
+    }
+}
+
+TEST(JPEGImage, ABitmapAssignedFromItHoldsTheDecodedPixels)
+{
+    TJPEGImage image;
+    TMemoryStream stream = StreamOf(EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90));
+    image.LoadFromStream(stream);
+    TRenderTarget drawn(kWidth, kHeight);
+    drawn.Draw(image);
+
+    TBitmap bitmap;
+    bitmap.Assign(image);
+    EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::Bit24);
+    TRenderTarget assigned(kWidth, kHeight);
+    assigned.Draw(bitmap);
+    EXPECT_EQ(assigned.Pixels(), drawn.Pixels());
+}
+
+TEST(JPEGImage, KeepsItsDataForSavingAndLayouts)
+{
+    const std::vector<std::uint8_t> data = EncodeJpeg(Gradient(true), kWidth, kHeight, true, 80);
+    TJPEGImage image;
+    TMemoryStream source = StreamOf(data);
+    image.LoadFromStream(source);
+
+    TMemoryStream saved;
+    image.SaveToStream(saved);
+    EXPECT_EQ(std::vector<std::uint8_t>(saved.Memory(), saved.Memory() + saved.Size()), data);
+
+    TMemoryStream stored;
+    image.WriteData(stored);
+    stored.WriteBuffer("tail", 4);
+    stored.SetPosition(0);
+    TJPEGImage copy;
+    copy.ReadData(stored);
+    EXPECT_EQ(stored.Position(), stored.Size() - 4);
+    EXPECT_TRUE(copy.Equals(image));
+}
+
+TEST(JPEGImage, DamagedDataRaisesTheDecodersError)
+{
+    std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90);
+    data[0] = 0;
+    TJPEGImage image;
+    TMemoryStream stream = StreamOf(data);
+    EXPECT_THROW(image.LoadFromStream(stream), EJPEGError);
+    EXPECT_TRUE(image.Empty());
+}
+
+} // namespace

@@ -1,0 +1,23 @@
+#include "updater/ProgramValues.h"
+
+#include "framework/runtime/StringTable.h"
+#include "framework/runtime/Streams.h"
+
+std::int32_t UpdateVersionMajor = 0;
+std::int32_t UpdateVersionMinor = 0;
+std::string TargetExePath;
+
+namespace {
+
+constexpr unsigned kUpdateVersionName = 65297;
+
+} // namespace
+
+void LoadUpdateVersion(HMODULE module)
+{
+    TResourceStream stream(module, LoadStr(kUpdateVersionName).c_str(), RT_RCDATA);
+    std::uint8_t slots[8];
+    stream.ReadBuffer(slots, sizeof slots);
+    UpdateVersionMajor = slots[0] | slots[1] << 8;
+    UpdateVersionMinor = slots[4] | slots[5] << 8;
+}
