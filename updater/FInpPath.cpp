@@ -19,6 +19,7 @@
 #include "updater/Pathutil.h"
 #include "updater/ProgramValues.h"
 #include "updater/UMessage.h"
+#include "framework/runtime/Handles.h"
 
 namespace {
 
@@ -49,22 +50,19 @@ std::string GetProgramFilesDir()
     if (length > 0 && length <= sizeof expanded && std::strcmp(expanded, "%ProgramFiles%") != 0)
         return expanded;
 
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
+    const TRegistryKey key(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion");
+    if (!key.IsOpen())
         return {};
-    std::string result;
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0) {
-        std::vector<char> value(size + 1, '\0');
-        if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
-                             &size) == ERROR_SUCCESS)
-            result = value.data();
-    }
-    RegCloseKey(key);
-    return result;
+    if (RegQueryValueExA(key.Handle(), "ProgramFilesDir", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
+        return {};
+    std::vector<char> value(size + 1, '\0');
+    if (RegQueryValueExA(key.Handle(), "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
+                         &size) != ERROR_SUCCESS)
+        return {};
+    return value.data();
 }
 
 std::string ProposedInstallDir()

@@ -5,6 +5,7 @@
 #include "framework/controls/Label.h"
 #include "framework/controls/ListPictures.h"
 #include "framework/runtime/Text.h"
+#include "framework/runtime/Handles.h"
 
 namespace {
 
@@ -192,11 +193,9 @@ void TDirectoryListBox::ShowInLabel()
 {
     if (!dirLabel_)
         return;
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, dirLabel_->Font().Handle());
-    dirLabel_->SetText(MinimizePath(dc, directory_, dirLabel_->Width()));
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    const TWindowDC screen;
+    const TSelectedObject font(screen.Handle(), dirLabel_->Font().Handle());
+    dirLabel_->SetText(MinimizePath(screen.Handle(), directory_, dirLabel_->Width()));
 }
 
 bool TDirectoryListBox::CommandNotified(WORD code)

@@ -1,4 +1,5 @@
 #include "framework/controls/Label.h"
+#include "framework/runtime/Handles.h"
 
 #include <cctype>
 
@@ -67,14 +68,12 @@ void TLabel::AdjustSize()
 {
     if (!autoSize_ || Loading())
         return;
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(screen, Font().Handle());
+    const TWindowDC screen;
+    const TSelectedObject font(screen.Handle(), Font().Handle());
     const std::string caption = Text();
     RECT size{0, 0, 0, 0};
     // An empty caption still takes the height of a line.
-    DrawTextA(screen, caption.empty() ? " " : caption.c_str(), -1, &size, DT_CALCRECT | DT_EXPANDTABS);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
+    DrawTextA(screen.Handle(), caption.empty() ? " " : caption.c_str(), -1, &size, DT_CALCRECT | DT_EXPANDTABS);
     SetBounds(Left(), Top(), caption.empty() ? 0 : size.right, size.bottom);
 }
 

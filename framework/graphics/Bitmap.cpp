@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/graphics/BitmapFile.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 
 namespace {
@@ -16,20 +17,6 @@ struct TDibHeader {
     RGBQUAD colors[256]{};
 
     BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(this); }
-};
-
-// The screen's device context for one scope.
-class TScreenDC {
-public:
-    TScreenDC() : dc_(GetDC(nullptr)) {}
-    ~TScreenDC() { ReleaseDC(nullptr, dc_); }
-    TScreenDC(const TScreenDC&) = delete;
-    TScreenDC& operator=(const TScreenDC&) = delete;
-
-    HDC Handle() const { return dc_; }
-
-private:
-    HDC dc_;
 };
 
 // A memory context with one bitmap (and its palette) selected, for one scope.
@@ -61,24 +48,6 @@ private:
     HDC dc_;
     HGDIOBJ oldBitmap_ = nullptr;
     HPALETTE oldPalette_ = nullptr;
-};
-
-// Owns a GDI object for one scope unless released.
-class TGdiObject {
-public:
-    explicit TGdiObject(HGDIOBJ object) : object_(object) {}
-    ~TGdiObject()
-    {
-        if (object_)
-            DeleteObject(object_);
-    }
-    TGdiObject(const TGdiObject&) = delete;
-    TGdiObject& operator=(const TGdiObject&) = delete;
-
-    HGDIOBJ Get() const { return object_; }
-
-private:
-    HGDIOBJ object_;
 };
 
 // Keeps the colours, stretch mode and palette a drawing changes on a
@@ -156,7 +125,7 @@ TPixelFormat FormatOf(int bitCount, DWORD compression, const DWORD* masks)
 
 TPixelFormat ScreenFormat()
 {
-    TScreenDC screen;
+    const TWindowDC screen;
     const int bits = GetDeviceCaps(screen.Handle(), BITSPIXEL) * GetDeviceCaps(screen.Handle(), PLANES);
     if (bits <= 1)
         return TPixelFormat::Bit1;
@@ -230,9 +199,9 @@ std::vector<RGBQUAD> DefaultColors(int bitCount)
     case 1: return {kBlack, kWhite};
     case 4: return StandardColors16();
     default: {
-        TScreenDC screen;
-        TGdiObject halftone(CreateHalftonePalette(screen.Handle()));
-        return PaletteColors(static_cast<HPALETTE>(halftone.Get()), 256);
+        const TWindowDC screen;
+        const TGdiObject<HPALETTE> halftone(CreateHalftonePalette(screen.Handle()));
+        return PaletteColors(halftone.Get(), 256);
     }
     }
 }
@@ -468,7 +437,7 @@ std::shared_ptr<TBitmapImage> BlankImage(int width, int height, TPixelFormat for
         if (monochrome) {
             handle = CreateBitmap(width, height, 1, 1, nullptr);
         } else {
-            TScreenDC screen;
+            const TWindowDC screen;
             handle = CreateCompatibleBitmap(screen.Handle(), width, height);
         }
         if (!handle)
@@ -547,9 +516,9 @@ HBITMAP MakeTransparencyMask(HDC source, int width, int height, COLORREF color)
     TDibHeader rgbHeader;
     rgbHeader.header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* rgbBits = nullptr;
-    TGdiObject rgb(CreateSection(rgbHeader, &rgbBits));
+    TGdiObject<HBITMAP> rgb(CreateSection(rgbHeader, &rgbBits));
     {
-        TSelectedBitmap copy(static_cast<HBITMAP>(rgb.Get()));
+        TSelectedBitmap copy(rgb.Get());
         BitBlt(copy.Handle(), 0, 0, width, height, source, 0, 0, SRCCOPY);
     }
     GdiFlush();
@@ -694,8 +663,8 @@ void TBitmap::Draw(TCanvas& canvas, const RECT& rect)
     // Where the mask is set the two inversions cancel and the background
     // stays; elsewhere the AND clears the background and the second
     // inversion leaves the picture.
-    TGdiObject mask(MakeTransparencyMask(source, Width(), Height(), TransparentColor() & 0xFFFFFF));
-    TSelectedBitmap maskContext(static_cast<HBITMAP>(mask.Get()));
+    TGdiObject<HBITMAP> mask(MakeTransparencyMask(source, Width(), Height(), TransparentColor() & 0xFFFFFF));
+    TSelectedBitmap maskContext(mask.Get());
     StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), SRCINVERT);
     StretchBlt(destination, x, y, w, h, maskContext.Handle(), 0, 0, Width(), Height(), SRCAND);
     StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), SRCINVERT);
@@ -885,7 +854,7 @@ void TBitmap::SaveToStream(TStream& stream) const
                                          static_cast<WORD>(dib.bitCount), BI_RGB, 0, 0, 0, 0, 0};
         dib.bits.resize(static_cast<std::size_t>(dib.Stride()) * dib.height);
         image.ReleaseSelection();
-        TScreenDC screen;
+        const TWindowDC screen;
         if (!GetDIBits(screen.Handle(), image.handle, 0, static_cast<UINT>(dib.height), dib.bits.data(),
                        header.Info(), DIB_RGB_COLORS))
             throw EOutOfResources();
@@ -999,7 +968,7 @@ bool GetDIB(HBITMAP bitmap, HPALETTE palette, void* info, void* bits)
 {
     const BITMAPINFOHEADER header = OwnDepthHeader(bitmap);
     std::memcpy(info, &header, sizeof header);
-    TScreenDC screen;
+    const TWindowDC screen;
     HPALETTE oldPalette = nullptr;
     if (palette) {
         oldPalette = SelectPalette(screen.Handle(), palette, FALSE);

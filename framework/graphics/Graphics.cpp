@@ -1,4 +1,5 @@
 #include "framework/graphics/Graphics.h"
+#include "framework/runtime/Handles.h"
 
 void TGraphicsObject::Changed()
 {
@@ -84,10 +85,8 @@ void TBrush::Assign(const TPersistent& source)
 
 int ScreenPixelsPerInch()
 {
-    HDC screen = GetDC(nullptr);
-    const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return pixelsPerInch;
+    const TWindowDC screen;
+    return GetDeviceCaps(screen.Handle(), LOGPIXELSY);
 }
 
 TFont::TFont() : pixelsPerInch_(ScreenPixelsPerInch()) {}

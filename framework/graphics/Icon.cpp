@@ -6,6 +6,7 @@
 
 #include "framework/graphics/Canvas.h"
 #include "framework/runtime/Streams.h"
+#include "framework/runtime/Handles.h"
 
 namespace {
 
@@ -73,13 +74,11 @@ SIZE IconSize(HICON icon)
     ICONINFO info{};
     if (!GetIconInfo(icon, &info))
         return SIZE{0, 0};
+    const TGdiObject<HBITMAP> color(info.hbmColor);
+    const TGdiObject<HBITMAP> maskBitmap(info.hbmMask);
     BITMAP mask{};
-    GetObjectA(info.hbmMask, sizeof mask, &mask);
-    SIZE size{mask.bmWidth, info.hbmColor ? mask.bmHeight : mask.bmHeight / 2};
-    if (info.hbmColor)
-        DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return size;
+    GetObjectA(maskBitmap.Get(), sizeof mask, &mask);
+    return SIZE{mask.bmWidth, color ? mask.bmHeight : mask.bmHeight / 2};
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/runtime/Streams.h"
+#include "framework/runtime/Handles.h"
 
 namespace {
 
@@ -143,8 +144,8 @@ void TMetafile::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palet
 
 TMetafileCanvas::TMetafileCanvas(TMetafile& metafile, HDC referenceDevice) : metafile_(metafile)
 {
-    HDC screen = referenceDevice ? nullptr : GetDC(nullptr);
-    HDC reference = referenceDevice ? referenceDevice : screen;
+    const TWindowDC screen;
+    HDC reference = referenceDevice ? referenceDevice : screen.Handle();
     // The frame is in 0.01 mm of the reference device, so that one recorded
     // unit is one of its pixels.
     RECT frame{0, 0, MulDiv(metafile.Width(), GetDeviceCaps(reference, HORZSIZE) * 100, GetDeviceCaps(reference, HORZRES)),
@@ -152,8 +153,6 @@ TMetafileCanvas::TMetafileCanvas(TMetafile& metafile, HDC referenceDevice) : met
     const bool sized = metafile.Width() > 0 && metafile.Height() > 0;
     recording_ = CreateEnhMetaFileA(reference, nullptr, sized ? &frame : nullptr, nullptr);
     const int pixelsPerInch = GetDeviceCaps(reference, LOGPIXELSY);
-    if (screen)
-        ReleaseDC(nullptr, screen);
     if (!recording_)
         throw EOutOfResources();
     const int points = Font().Size();

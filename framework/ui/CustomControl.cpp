@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "framework/runtime/Handles.h"
+
 namespace {
 
 class TPaintScope {
@@ -17,18 +19,6 @@ private:
     HWND window_;
     PAINTSTRUCT paint_{};
     HDC dc_;
-};
-
-class TSavedDc {
-public:
-    explicit TSavedDc(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
-    ~TSavedDc() { RestoreDC(dc_, saved_); }
-    TSavedDc(const TSavedDc&) = delete;
-    TSavedDc& operator=(const TSavedDc&) = delete;
-
-private:
-    HDC dc_;
-    int saved_;
 };
 
 } // namespace
@@ -110,7 +100,7 @@ void TCustomControl::PaintControls(HDC dc)
         const RECT bounds = control->BoundsRect();
         if (!RectVisible(dc, &bounds))
             continue;
-        const TSavedDc saved(dc);
+        const TSavedDCState saved(dc);
         OffsetViewportOrgEx(dc, bounds.left, bounds.top, nullptr);
         IntersectClipRect(dc, 0, 0, control->Width(), control->Height());
         const TCanvasAttachment attached(canvas_, dc);

@@ -6,6 +6,7 @@
 #include "framework/runtime/Layout.h"
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/MessageLoop.h"
+#include "framework/runtime/Handles.h"
 
 namespace {
 
@@ -25,12 +26,9 @@ bool RealizeControlPalette(TWinControl& control, bool foreground)
     HPALETTE palette = control.GetPalette();
     if (!palette || !control.HandleAllocated())
         return false;
-    HWND window = control.Handle();
-    HDC dc = GetDC(window);
-    HPALETTE previous = SelectPalette(dc, palette, foreground ? FALSE : TRUE);
-    const UINT changed = RealizePalette(dc);
-    SelectPalette(dc, previous, TRUE);
-    ReleaseDC(window, dc);
+    const TWindowDC dc(control.Handle());
+    const TSelectedPalette selected(dc.Handle(), palette, !foreground);
+    const UINT changed = RealizePalette(dc.Handle());
     if (changed != 0 && changed != GDI_ERROR)
         control.Invalidate();
     return changed != 0 && changed != GDI_ERROR;
