@@ -27,7 +27,7 @@ namespace {
 
 using TBytes = std::vector<unsigned char>;
 
-constexpr int kMutatedFiles = 4000;
+constexpr int kMutatedFiles = 10000;
 
 struct TWanted {
     const char* type;
