@@ -11,7 +11,10 @@ namespace {
 
 class EFolderError : public Exception {
 public:
-    explicit EFolderError(const std::string& folder) : Exception(Format("フォルダ %s を開けません", folder.c_str())) {}
+    EFolderError(const std::string& folder, DWORD platformError)
+        : Exception(Format("フォルダ %s を開けません", folder.c_str()), platformError)
+    {
+    }
 };
 
 std::string CurrentFolder()
@@ -94,7 +97,7 @@ TDirectoryListBox::~TDirectoryListBox() = default;
 void TDirectoryListBox::SetDirectory(const std::string& folder)
 {
     if (!SetCurrentDirectoryA(folder.c_str()))
-        throw EFolderError(folder);
+        throw EFolderError(folder, GetLastError());
     directory_ = CurrentFolder();
     Rebuild();
     OnChange(this);
