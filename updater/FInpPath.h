@@ -9,7 +9,8 @@
 // empty value is an empty folder.
 std::optional<std::string> QueryRecordedInstallDir(const std::string& subKey);
 
-// %ProgramFiles%, else the system's recorded Program Files folder, else empty.
+// %ProgramFiles% when it names a folder (is set and not empty), else the
+// system's recorded Program Files folder, else empty.
 std::string GetProgramFilesDir();
 
 // The folder to propose: the recorded one, else the Program Files folder

@@ -4,8 +4,9 @@
 
 #include "framework/controls/Label.h"
 #include "framework/controls/ListPictures.h"
-#include "framework/runtime/Text.h"
 #include "framework/runtime/Handles.h"
+#include "framework/runtime/ShiftJis.h"
+#include "framework/runtime/Text.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::vector<std::size_t> Separators(const std::string& path)
 {
     std::vector<std::size_t> at;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
+        if (TLeadBytes::System().CharLength(path, i) == 2)
             ++i;
         else if (path[i] == '\\')
             at.push_back(i);

@@ -1,7 +1,9 @@
 #include "framework/controls/Label.h"
-#include "framework/runtime/Handles.h"
 
 #include <cctype>
+
+#include "framework/runtime/Handles.h"
+#include "framework/runtime/ShiftJis.h"
 
 TLabel::TLabel(TComponent* owner) : TWinControl(owner)
 {
@@ -34,8 +36,9 @@ void TLabel::SetTransparent(bool transparent)
 bool TLabel::IsAccelerator(char key) const
 {
     const std::string caption = Text();
+    const TLeadBytes& leads = TLeadBytes::ShiftJis();
     for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (IsDBCSLeadByteEx(932, static_cast<BYTE>(caption[i]))) {
+        if (leads.CharLength(caption, i) == 2) {
             ++i;
             continue;
         }
