@@ -23,7 +23,9 @@ public:
     explicit TfrmDoUpdate(TComponent* owner);
     ~TfrmDoUpdate() override;
 
-    std::string_view ClassName() const override { return "TfrmDoUpdate"; }
+    static constexpr std::string_view kClassName = "TfrmDoUpdate";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     void FormCreate(TObject* sender);
     void ReadyNotifier1Ready(TObject* sender);

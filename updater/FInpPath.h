@@ -32,7 +32,9 @@ class TfrmInputPath : public TForm {
 public:
     explicit TfrmInputPath(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TfrmInputPath"; }
+    static constexpr std::string_view kClassName = "TfrmInputPath";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     void FormCreate(TObject* sender);
     void LoadInstallDir();

@@ -129,14 +129,8 @@ void TDirectoryListBox::DefineProperties(TProperties& properties)
 {
     TWinControl::DefineProperties(properties);
     properties.Integer("ItemHeight", [this] { return itemHeight_; }, [this](int h) { SetItemHeight(h); }, 16);
-    properties.Reference(
-        "DirLabel", [this] { return dirLabel_; },
-        [this](TComponent* target) {
-            auto* label = dynamic_cast<TLabel*>(target);
-            if (!label)
-                throw ELayoutError(target->Name() + " is not a label");
-            SetDirLabel(label);
-        });
+    properties.Reference<TLabel>(
+        "DirLabel", [this] { return dirLabel_; }, [this](TLabel* label) { SetDirLabel(label); }, "is not a label");
 }
 
 void TDirectoryListBox::CreateParams(TCreateParams& params)

@@ -133,12 +133,7 @@ void TLabel::DefineProperties(TProperties& properties)
     properties.String("Caption", [this] { return Text(); }, [this](std::string v) { SetText(v); }, std::string());
     properties.Boolean("AutoSize", [this] { return autoSize_; }, [this](bool v) { SetAutoSize(v); }, true);
     properties.Boolean("Transparent", [this] { return transparent_; }, [this](bool v) { SetTransparent(v); }, false);
-    properties.Reference(
-        "FocusControl", [this] { return focusControl_; },
-        [this](TComponent* target) {
-            auto* control = dynamic_cast<TWinControl*>(target);
-            if (!control)
-                throw ELayoutError(target->Name() + " cannot take the focus");
-            SetFocusControl(control);
-        });
+    properties.Reference<TWinControl>(
+        "FocusControl", [this] { return focusControl_; }, [this](TWinControl* control) { SetFocusControl(control); },
+        "cannot take the focus");
 }

@@ -48,7 +48,7 @@ protected:
     static void SetUpTestSuite()
     {
         RegisterStandardClasses();
-        TClassRegistry::Register<TReadyNotifier>("TReadyNotifier");
+        TClassRegistry::Register<TReadyNotifier>();
     }
 
     void SetUp() override

@@ -99,7 +99,8 @@ public:
     {
         Publish("ReadyNotifier1Ready", this, &TfrmNotifierTest::ReadyNotifier1Ready);
     }
-    std::string_view ClassName() const override { return "TfrmNotifierTest"; }
+    static constexpr std::string_view kClassName = "TfrmNotifierTest";
+    std::string_view ClassName() const override { return kClassName; }
 
     void ReadyNotifier1Ready(TObject* sender)
     {
@@ -125,7 +126,7 @@ protected:
     static void SetUpTestSuite()
     {
         RegisterStandardClasses();
-        TClassRegistry::Register<TReadyNotifier>("TReadyNotifier");
+        TClassRegistry::Register<TReadyNotifier>();
     }
 };
 
