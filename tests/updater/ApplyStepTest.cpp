@@ -119,6 +119,21 @@ TEST(ReplaceExecutable, ShiftJisNamesAreSplitAtTheRealBackslash)
     EXPECT_EQ(FolderEntries(subfolder), Names{"表.exe"});
 }
 
+TEST(ReplaceExecutable, FailureKeepsThePlatformsReasonBesideTheMessage)
+{
+    TTempFolder folder;
+    const std::string target = folder.File("gone\\Korvantis.exe");
+    TMemoryStream content;
+    content.WriteBuffer("MZ", 2);
+    try {
+        ReplaceExecutable(target, content);
+        FAIL() << "replaced in a folder that does not exist";
+    } catch (const EFCreateError& error) {
+        EXPECT_EQ(error.Message(), "ファイル " + target + " を作成できません");
+        EXPECT_NE(error.PlatformError(), 0u);
+    }
+}
+
 class RenamingReplacement : public testing::Test {
 protected:
     TTempFolder folder_;
