@@ -59,7 +59,7 @@ public:
         if (size > 0 && !WriteFile(handle_, data, static_cast<DWORD>(size), &done, nullptr))
             throw EWriteError(GetLastError());
         if (done != size)
-            throw EWriteError(ERROR_DISK_FULL);
+            throw EWriteError();
         const bool flushed = FlushFileBuffers(handle_);
         const DWORD flushError = flushed ? 0 : GetLastError();
         const bool closed = CloseHandle(handle_);
