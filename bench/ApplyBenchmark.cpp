@@ -17,7 +17,7 @@
 
 #include "framework/runtime/Errors.h"
 #include "framework/runtime/Streams.h"
-#include "updater/FDoUpdate.h"
+#include "updater/ApplyStep.h"
 
 namespace {
 

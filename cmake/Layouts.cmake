@@ -16,8 +16,8 @@ function(zelmoria_add_layouts target)
         set(converted ${out_dir}/${class}.layout)
         add_custom_command(
             OUTPUT ${converted}
-            COMMAND iconv -f UTF-8 -t CP932 ${source} -o ${converted}
-            DEPENDS ${source}
+            COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/to_shiftjis.py ${source} ${converted}
+            DEPENDS ${source} ${CMAKE_SOURCE_DIR}/tools/to_shiftjis.py
             COMMENT "Converting layout ${class} to Shift-JIS")
         string(APPEND lines "${class} LAYOUT \"${converted}\"\n")
         list(APPEND converted_files ${converted})

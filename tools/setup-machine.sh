@@ -2,10 +2,23 @@
 # Installs everything the build and the tests need, from Debian's packages only,
 # and builds libjpeg-turbo for 32- and 64-bit Windows into a cache that later
 # runs reuse.
-# Idempotent: on a machine that has everything it only checks and returns.
+# Idempotent. A completed set-up leaves a stamp; while the stamp is newer
+# than this script, a run only checks quickly that the tools are still there.
 set -euo pipefail
 
 cache_root="${ZELMORIA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zelmoria}"
+stamp="$cache_root/setup.stamp"
+
+quick_check() {
+  command -v i686-w64-mingw32-g++-posix cmake ninja python3 >/dev/null &&
+    { [ -x /usr/lib/wine/wine ] || command -v wine >/dev/null; } &&
+    [ -f /usr/include/zlib.h ] && [ -d /usr/src/googletest ] &&
+    [ -f "$cache_root/libjpeg-turbo-i686-w64-mingw32/lib/libjpeg.a" ] &&
+    [ -f "$cache_root/libjpeg-turbo-x86_64-w64-mingw32/lib/libjpeg.a" ]
+}
+if [ -f "$stamp" ] && [ "$stamp" -nt "$0" ] && quick_check; then
+  exit 0
+fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -13,7 +26,7 @@ packages=(
   wine wine32:i386 wine64 fonts-wine
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-  nasm libz-mingw-w64-dev googletest
+  nasm libz-mingw-w64-dev zlib1g-dev googletest
   xvfb x11-apps imagemagick
   cmake ninja-build make python3 dpkg-dev
   locales fonts-ipafont-gothic
@@ -98,4 +111,6 @@ TC
 build_libjpeg i686-w64-mingw32 i686
 build_libjpeg x86_64-w64-mingw32 x86_64
 
+mkdir -p "$cache_root"
+touch "$stamp"
 echo "setup: ready"

@@ -2,45 +2,6 @@
 
 #include <exception>
 #include <string>
-#include <string_view>
-
-#include "framework/runtime/Errors.h"
-#include "framework/runtime/Streams.h"
-
-// The target carries the read-only attribute. The message is the path alone;
-// the dialog puts it into its own text.
-class EReadOnly : public Exception {
-public:
-    explicit EReadOnly(std::string_view path);
-};
-
-// The text the dialog shows for an error that ended the run: the read-only
-// text with the path, or the unexpected-error text with the error's message.
-std::string UpdateErrorText(const std::exception& error);
-
-// Appends a resource of this program to the destination, inflated when it is
-// a container. The destination must be able to change its size. When the
-// resource cannot be read or inflated, the destination is left as it was.
-void LoadPayload(TStream& destination, const char* name, const char* type);
-
-// Raises EReadOnly when the file carries the read-only attribute. A file that
-// cannot be queried (one that does not exist) passes: it will be created.
-void CheckWritable(const std::string& path);
-
-// Puts the whole content in place of the file at path, or creates the file.
-// The content goes to a temporary file beside the target first, so that the
-// old file stays whole until the new one is complete on disk; on failure the
-// temporary file is removed and the target is untouched.
-// Raises EFCreateError (with the target's path) when the temporary file
-// cannot be created or the target cannot be replaced, EWriteError when
-// writing fails.
-void ReplaceExecutable(const std::string& path, TCustomMemoryStream& content);
-
-// The replacement where the system has no MoveFileEx: the target is renamed
-// aside, the source renamed to the target, the old one then deleted; a failed
-// second rename puts the old target back. Returns false when the target was
-// not replaced; the source then is still there.
-bool ReplaceByRenaming(const std::string& source, const std::string& target);
 
 #include "framework/ui/Form.h"
 
@@ -48,14 +9,23 @@ class TLabel;
 class TProgressBar;
 class TReadyNotifier;
 
+// The text the dialog shows for an error that ended the run: the read-only
+// text with the path, or the unexpected-error text with the error's message.
+std::string UpdateErrorText(const std::exception& error);
+
 // The progress dialog: once on screen it unpacks the carried executable into
 // memory and puts it in place of TargetExePath, then closes itself with OK,
 // or, after showing the error, with Cancel. The user cannot close it.
+// Its error handler is the application's from the start of the run until the
+// close query, or until the dialog goes, whichever comes first.
 class TfrmDoUpdate : public TForm {
 public:
     explicit TfrmDoUpdate(TComponent* owner);
+    ~TfrmDoUpdate() override;
 
-    std::string_view ClassName() const override { return "TfrmDoUpdate"; }
+    static constexpr std::string_view kClassName = "TfrmDoUpdate";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     void FormCreate(TObject* sender);
     void ReadyNotifier1Ready(TObject* sender);
@@ -67,4 +37,9 @@ public:
     TLabel* Label2 = nullptr;
     TProgressBar* ProgressBar1 = nullptr;
     TReadyNotifier* ReadyNotifier1 = nullptr;
+
+private:
+    void RemoveAppException();
+
+    bool appExceptionInstalled_ = false;
 };

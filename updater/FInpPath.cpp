@@ -10,27 +10,17 @@
 #include "framework/controls/GlyphButton.h"
 #include "framework/controls/Label.h"
 #include "framework/controls/Panel.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/StringTable.h"
 #include "framework/runtime/Text.h"
 #include "framework/ui/Application.h"
+#include "resources/StringIds.h"
 #include "updater/ButtonGlyph.h"
 #include "updater/FSelDir.h"
 #include "updater/Filever.h"
 #include "updater/Pathutil.h"
 #include "updater/ProgramValues.h"
 #include "updater/UMessage.h"
-#include "framework/runtime/Handles.h"
-
-namespace {
-
-constexpr unsigned kInstallDirKey = 65317;
-constexpr unsigned kDefaultFolderName = 65319;
-constexpr unsigned kExecutableName = 65318;
-constexpr unsigned kNoUpdateNeeded = 65320;
-constexpr unsigned kCannotUpdate = 65322;
-constexpr char kProductName[] = "Zelmoria";
-
-} // namespace
 
 std::optional<std::string> QueryRecordedInstallDir(const std::string& subKey)
 {
@@ -47,7 +37,8 @@ std::string GetProgramFilesDir()
 {
     char expanded[261] = {};
     const DWORD length = ExpandEnvironmentStringsA("%ProgramFiles%", expanded, sizeof expanded);
-    if (length > 0 && length <= sizeof expanded && std::strcmp(expanded, "%ProgramFiles%") != 0)
+    // A variable that is there but empty names no folder either.
+    if (length > 1 && length <= sizeof expanded && std::strcmp(expanded, "%ProgramFiles%") != 0)
         return expanded;
 
     const TRegistryKey key(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion");
@@ -67,9 +58,9 @@ std::string GetProgramFilesDir()
 
 std::string ProposedInstallDir()
 {
-    if (auto recorded = QueryRecordedInstallDir(LoadStr(kInstallDirKey)))
+    if (auto recorded = QueryRecordedInstallDir(LoadStr(IDS_INSTALL_DIR_KEY)))
         return *recorded;
-    return GetProgramFilesDir() + LoadStr(kDefaultFolderName);
+    return GetProgramFilesDir() + LoadStr(IDS_DEFAULT_FOLDER_NAME);
 }
 
 TfrmInputPath::TfrmInputPath(TComponent* owner) : TForm(owner)
@@ -92,7 +83,7 @@ void TfrmInputPath::FormCreate(TObject*)
 {
     SetText(GetAppTitle());
     LoadInstallDir();
-    Label1->SetText(Format(Label1->Text().c_str(), kProductName));
+    Label1->SetText(Format(Label1->Text().c_str(), PRODUCT_NAME));
 }
 
 void TfrmInputPath::LoadInstallDir()
@@ -102,12 +93,18 @@ void TfrmInputPath::LoadInstallDir()
 
 void TfrmInputPath::SetInstallDir(const std::string& folder)
 {
-    Edit1->SetText(folder);
+    // The field announces only a change; an unchanged text (an empty
+    // proposal in a new field) must still decide the start button and
+    // TargetExePath, once.
+    if (Edit1->Text() == folder)
+        Edit1Change(this);
+    else
+        Edit1->SetText(folder);
 }
 
 void TfrmInputPath::Edit1Change(TObject*)
 {
-    TargetExePath = JoinPath(Edit1->Text(), LoadStr(kExecutableName));
+    TargetExePath = JoinPath(Edit1->Text(), LoadStr(IDS_EXECUTABLE_NAME));
     const DWORD attributes = GetFileAttributesA(TargetExePath.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     BitBtn2->SetEnabled(exists);
@@ -140,13 +137,13 @@ void TfrmInputPath::FormCloseQuery(TObject*, bool& canClose)
     std::int32_t combinedMinor = 0;
     GetInstalledVersion(TargetExePath, major, combinedMinor);
     switch (JudgeInstalledVersion(major, combinedMinor, UpdateVersionMajor, UpdateVersionMinor)) {
-    case TUpdateVerdict::NotUpdatable: ShowProductMessage(LoadStr(kCannotUpdate)); break;
+    case TUpdateVerdict::NotUpdatable: ShowProductMessage(LoadStr(IDS_CANNOT_UPDATE)); break;
     case TUpdateVerdict::Eligible: canClose = true; break;
-    case TUpdateVerdict::UpToDate: ShowProductMessage(LoadStr(kNoUpdateNeeded)); break;
+    case TUpdateVerdict::UpToDate: ShowProductMessage(LoadStr(IDS_NO_UPDATE_NEEDED)); break;
     }
 }
 
 void TfrmInputPath::ShowProductMessage(const std::string& text)
 {
-    ShowWarning(Format(text.c_str(), kProductName));
+    ShowWarning(Format(text.c_str(), PRODUCT_NAME));
 }

@@ -9,7 +9,8 @@
 // empty value is an empty folder.
 std::optional<std::string> QueryRecordedInstallDir(const std::string& subKey);
 
-// %ProgramFiles%, else the system's recorded Program Files folder, else empty.
+// %ProgramFiles% when it names a folder (is set and not empty), else the
+// system's recorded Program Files folder, else empty.
 std::string GetProgramFilesDir();
 
 // The folder to propose: the recorded one, else the Program Files folder
@@ -31,7 +32,9 @@ class TfrmInputPath : public TForm {
 public:
     explicit TfrmInputPath(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TfrmInputPath"; }
+    static constexpr std::string_view kClassName = "TfrmInputPath";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     void FormCreate(TObject* sender);
     void LoadInstallDir();

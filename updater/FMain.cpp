@@ -4,6 +4,7 @@
 #include "framework/runtime/StringTable.h"
 #include "framework/runtime/Text.h"
 #include "framework/ui/Application.h"
+#include "resources/StringIds.h"
 #include "updater/ButtonGlyph.h"
 #include "updater/FDoUpdate.h"
 #include "updater/FInpPath.h"
@@ -13,10 +14,6 @@
 
 namespace {
 
-constexpr unsigned kTitleFormat = 65296;
-constexpr unsigned kUpdateSucceeded = 65326;
-constexpr unsigned kUpdateFailed = 65327;
-constexpr char kProductName[] = "Zelmoria";
 constexpr char kRunningMutex[] = "Zelmoria.3.0.Tessaro";
 
 } // namespace
@@ -41,7 +38,7 @@ void TfrmMain::FormCreate(TObject*)
     // has been shown.
     try {
         LoadUpdateVersion();
-        Application().SetTitle(Format(LoadStr(kTitleFormat).c_str(), UpdateVersionMajor, UpdateVersionMinor));
+        Application().SetTitle(Format(LoadStr(IDS_TITLE_FORMAT).c_str(), UpdateVersionMajor, UpdateVersionMinor));
         SetText(Application().Title());
         LoadButtonGlyph(*btnSetup);
     } catch (const std::exception& error) {
@@ -75,18 +72,18 @@ void TfrmMain::RunUpdate()
     // Held until the last message of the flow has been dismissed.
     const TExecuteGuard guard = BlockExecution(kRunningMutex);
     if (!guard) {
-        ShowWarning(Format("%sは実行中です", kProductName));
+        ShowWarning(Format("%sは実行中です", PRODUCT_NAME));
         return;
     }
     if (!ShowModalForm<TfrmInputPath>())
         return;
     if (ShowModalForm<TfrmDoUpdate>()) {
         Repaint();
-        ShowWarning(LoadStr(kUpdateSucceeded));
+        ShowWarning(LoadStr(IDS_UPDATE_SUCCEEDED));
         BringToFront();
         // Posted, so that the window closes after this handler has returned.
         PostMessageA(Handle(), WM_CLOSE, 0, 0);
     } else {
-        ShowWarning(LoadStr(kUpdateFailed));
+        ShowWarning(LoadStr(IDS_UPDATE_FAILED));
     }
 }

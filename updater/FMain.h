@@ -11,7 +11,9 @@ class TfrmMain : public TForm {
 public:
     explicit TfrmMain(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TfrmMain"; }
+    static constexpr std::string_view kClassName = "TfrmMain";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     // The palette of the update button's glyph, realised for the window on
     // palette displays.

@@ -16,7 +16,9 @@ class TfrmSelDir : public TForm {
 public:
     explicit TfrmSelDir(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TfrmSelDir"; }
+    static constexpr std::string_view kClassName = "TfrmSelDir";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     void FormCreate(TObject* sender);
     // Never fails: a folder that cannot be opened gives way to its parent.

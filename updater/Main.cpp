@@ -13,7 +13,7 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RegisterStandardClasses();
-    TClassRegistry::Register<TReadyNotifier>("TReadyNotifier");
+    TClassRegistry::Register<TReadyNotifier>();
     try {
         const std::unique_ptr<TfrmMain> frmMain = CreateForm<TfrmMain>(nullptr);
         Application().Run(*frmMain);

@@ -2,20 +2,15 @@
 
 #include "framework/runtime/StringTable.h"
 #include "framework/runtime/Streams.h"
+#include "resources/StringIds.h"
 
 std::int32_t UpdateVersionMajor = 0;
 std::int32_t UpdateVersionMinor = 0;
 std::string TargetExePath;
 
-namespace {
-
-constexpr unsigned kUpdateVersionName = 65297;
-
-} // namespace
-
 void LoadUpdateVersion(HMODULE module)
 {
-    TResourceStream stream(module, LoadStr(kUpdateVersionName).c_str(), RT_RCDATA);
+    TResourceStream stream(module, LoadStr(IDS_UPDATE_VERSION_NAME).c_str(), RT_RCDATA);
     std::uint8_t slots[8];
     stream.ReadBuffer(slots, sizeof slots);
     UpdateVersionMajor = slots[0] | slots[1] << 8;

@@ -8,7 +8,8 @@
 class TCatcher : public TControl {
 public:
     using TControl::TControl;
-    std::string_view ClassName() const override { return "TCatcher"; }
+    static constexpr std::string_view kClassName = "TCatcher";
+    std::string_view ClassName() const override { return kClassName; }
 };
 
 // Fires OnReady once, from inside its form's own message loop, after the
@@ -19,7 +20,9 @@ class TReadyNotifier : public TComponent {
 public:
     explicit TReadyNotifier(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TReadyNotifier"; }
+    static constexpr std::string_view kClassName = "TReadyNotifier";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     TNotifyEvent OnReady;
 

@@ -10,7 +10,9 @@ class TBevel : public TControl {
 public:
     explicit TBevel(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TBevel"; }
+    static constexpr std::string_view kClassName = "TBevel";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     TBevelShape Shape() const { return shape_; }
     void SetShape(TBevelShape shape);

@@ -4,14 +4,18 @@
 
 #include "framework/controls/Label.h"
 #include "framework/controls/ListPictures.h"
-#include "framework/runtime/Text.h"
 #include "framework/runtime/Handles.h"
+#include "framework/runtime/ShiftJis.h"
+#include "framework/runtime/Text.h"
 
 namespace {
 
 class EFolderError : public Exception {
 public:
-    explicit EFolderError(const std::string& folder) : Exception(Format("フォルダ %s を開けません", folder.c_str())) {}
+    EFolderError(const std::string& folder, DWORD platformError)
+        : Exception(Format("フォルダ %s を開けません", folder.c_str()), platformError)
+    {
+    }
 };
 
 std::string CurrentFolder()
@@ -28,7 +32,7 @@ std::vector<std::size_t> Separators(const std::string& path)
 {
     std::vector<std::size_t> at;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
+        if (TLeadBytes::System().CharLength(path, i) == 2)
             ++i;
         else if (path[i] == '\\')
             at.push_back(i);
@@ -94,7 +98,7 @@ TDirectoryListBox::~TDirectoryListBox() = default;
 void TDirectoryListBox::SetDirectory(const std::string& folder)
 {
     if (!SetCurrentDirectoryA(folder.c_str()))
-        throw EFolderError(folder);
+        throw EFolderError(folder, GetLastError());
     directory_ = CurrentFolder();
     Rebuild();
     OnChange(this);
@@ -125,14 +129,8 @@ void TDirectoryListBox::DefineProperties(TProperties& properties)
 {
     TWinControl::DefineProperties(properties);
     properties.Integer("ItemHeight", [this] { return itemHeight_; }, [this](int h) { SetItemHeight(h); }, 16);
-    properties.Reference(
-        "DirLabel", [this] { return dirLabel_; },
-        [this](TComponent* target) {
-            auto* label = dynamic_cast<TLabel*>(target);
-            if (!label)
-                throw ELayoutError(target->Name() + " is not a label");
-            SetDirLabel(label);
-        });
+    properties.Reference<TLabel>(
+        "DirLabel", [this] { return dirLabel_; }, [this](TLabel* label) { SetDirLabel(label); }, "is not a label");
 }
 
 void TDirectoryListBox::CreateParams(TCreateParams& params)

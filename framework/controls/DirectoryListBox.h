@@ -18,7 +18,9 @@ public:
     explicit TDirectoryListBox(TComponent* owner);
     ~TDirectoryListBox() override;
 
-    std::string_view ClassName() const override { return "TDirectoryListBox"; }
+    static constexpr std::string_view kClassName = "TDirectoryListBox";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     // The current folder as the platform reports it: a drive root ends in
     // "\", any other folder does not.

@@ -108,14 +108,9 @@ void TDriveComboBox::FollowDirList()
 void TDriveComboBox::DefineProperties(TProperties& properties)
 {
     TWinControl::DefineProperties(properties);
-    properties.Reference(
-        "DirList", [this] { return dirList_; },
-        [this](TComponent* target) {
-            auto* list = dynamic_cast<TDirectoryListBox*>(target);
-            if (!list)
-                throw ELayoutError(target->Name() + " is not a folder list");
-            SetDirList(list);
-        });
+    properties.Reference<TDirectoryListBox>(
+        "DirList", [this] { return dirList_; }, [this](TDirectoryListBox* list) { SetDirList(list); },
+        "is not a folder list");
 }
 
 void TDriveComboBox::CreateParams(TCreateParams& params)

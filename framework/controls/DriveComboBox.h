@@ -18,7 +18,9 @@ public:
     explicit TDriveComboBox(TComponent* owner);
     ~TDriveComboBox() override;
 
-    std::string_view ClassName() const override { return "TDriveComboBox"; }
+    static constexpr std::string_view kClassName = "TDriveComboBox";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     // The drive shown, as an upper-case letter.
     char Drive() const { return drive_; }

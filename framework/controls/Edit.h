@@ -8,7 +8,9 @@ class TEdit : public TWinControl {
 public:
     explicit TEdit(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TEdit"; }
+    static constexpr std::string_view kClassName = "TEdit";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     TNotifyEvent OnChange;
 

@@ -12,7 +12,9 @@ class TBitBtn : public TWinControl {
 public:
     explicit TBitBtn(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TBitBtn"; }
+    static constexpr std::string_view kClassName = "TBitBtn";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     // Enter clicks the default button unless another button has the focus.
     bool Default() const { return default_; }

@@ -1,7 +1,9 @@
 #include "framework/controls/Label.h"
-#include "framework/runtime/Handles.h"
 
 #include <cctype>
+
+#include "framework/runtime/Handles.h"
+#include "framework/runtime/ShiftJis.h"
 
 TLabel::TLabel(TComponent* owner) : TWinControl(owner)
 {
@@ -34,8 +36,9 @@ void TLabel::SetTransparent(bool transparent)
 bool TLabel::IsAccelerator(char key) const
 {
     const std::string caption = Text();
+    const TLeadBytes& leads = TLeadBytes::ShiftJis();
     for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (IsDBCSLeadByteEx(932, static_cast<BYTE>(caption[i]))) {
+        if (leads.CharLength(caption, i) == 2) {
             ++i;
             continue;
         }
@@ -130,12 +133,7 @@ void TLabel::DefineProperties(TProperties& properties)
     properties.String("Caption", [this] { return Text(); }, [this](std::string v) { SetText(v); }, std::string());
     properties.Boolean("AutoSize", [this] { return autoSize_; }, [this](bool v) { SetAutoSize(v); }, true);
     properties.Boolean("Transparent", [this] { return transparent_; }, [this](bool v) { SetTransparent(v); }, false);
-    properties.Reference(
-        "FocusControl", [this] { return focusControl_; },
-        [this](TComponent* target) {
-            auto* control = dynamic_cast<TWinControl*>(target);
-            if (!control)
-                throw ELayoutError(target->Name() + " cannot take the focus");
-            SetFocusControl(control);
-        });
+    properties.Reference<TWinControl>(
+        "FocusControl", [this] { return focusControl_; }, [this](TWinControl* control) { SetFocusControl(control); },
+        "cannot take the focus");
 }

@@ -9,7 +9,9 @@ class TLabel : public TWinControl {
 public:
     explicit TLabel(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TLabel"; }
+    static constexpr std::string_view kClassName = "TLabel";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     // Sizes the label to its caption.
     bool AutoSize() const { return autoSize_; }

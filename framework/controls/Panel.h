@@ -10,7 +10,9 @@ class TPanel : public TCustomControl {
 public:
     explicit TPanel(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TPanel"; }
+    static constexpr std::string_view kClassName = "TPanel";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     TBevelCut BevelOuter() const { return bevelOuter_; }
     void SetBevelOuter(TBevelCut cut);

@@ -8,7 +8,9 @@ class TProgressBar : public TWinControl {
 public:
     explicit TProgressBar(TComponent* owner);
 
-    std::string_view ClassName() const override { return "TProgressBar"; }
+    static constexpr std::string_view kClassName = "TProgressBar";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     int Min() const { return min_; }
     void SetMin(int min) { SetRange(min, max_); }

@@ -11,12 +11,12 @@
 
 void RegisterStandardClasses()
 {
-    TClassRegistry::Register<TBevel>("TBevel");
-    TClassRegistry::Register<TBitBtn>("TBitBtn");
-    TClassRegistry::Register<TDirectoryListBox>("TDirectoryListBox");
-    TClassRegistry::Register<TDriveComboBox>("TDriveComboBox");
-    TClassRegistry::Register<TEdit>("TEdit");
-    TClassRegistry::Register<TLabel>("TLabel");
-    TClassRegistry::Register<TPanel>("TPanel");
-    TClassRegistry::Register<TProgressBar>("TProgressBar");
+    TClassRegistry::Register<TBevel>();
+    TClassRegistry::Register<TBitBtn>();
+    TClassRegistry::Register<TDirectoryListBox>();
+    TClassRegistry::Register<TDriveComboBox>();
+    TClassRegistry::Register<TEdit>();
+    TClassRegistry::Register<TLabel>();
+    TClassRegistry::Register<TPanel>();
+    TClassRegistry::Register<TProgressBar>();
 }

@@ -4,7 +4,7 @@
 
 #include "framework/runtime/Streams.h"
 
-EOutOfResources::EOutOfResources() : Exception("リソースが不足しています") {}
+EOutOfResources::EOutOfResources(DWORD platformError) : Exception("リソースが不足しています", platformError) {}
 
 void TGraphic::SetTransparent(bool transparent)
 {

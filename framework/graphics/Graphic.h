@@ -21,9 +21,11 @@ public:
 };
 
 // Raised when the platform refuses to create a bitmap, palette or context.
+// Raised right after the refused call, so the platform's error code is taken
+// where it is raised.
 class EOutOfResources : public Exception {
 public:
-    EOutOfResources();
+    explicit EOutOfResources(DWORD platformError = GetLastError());
 };
 
 // What a picture needs to know of a kind of graphic: its name in stored

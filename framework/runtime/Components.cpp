@@ -252,8 +252,18 @@ TComponent::~TComponent()
     }
 }
 
+void TComponent::MarkDestroying()
+{
+    destroying_ = true;
+    for (TComponent* component : components_) {
+        if (!component->heldElsewhere_)
+            component->MarkDestroying();
+    }
+}
+
 void TComponent::DestroyComponents()
 {
+    MarkDestroying();
     // Reverse order of creation; each one leaves this list as it goes.
     while (!components_.empty()) {
         TComponent* component = components_.back();

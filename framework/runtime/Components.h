@@ -137,6 +137,10 @@ public:
     // Another component of the same layout, found by name once the whole
     // layout has been read.
     void Reference(const std::string& name, std::function<TComponent*()> get, std::function<void(TComponent*)> set);
+    // A reference that only a component of class T may fill; any other is a
+    // layout error whose message is the component's name and `refusal`.
+    template <class T, class Getter, class Setter>
+    void Reference(const std::string& name, Getter get, Setter set, std::string refusal);
     void Binary(const std::string& name, std::function<void(TStream&)> write, std::function<void(TStream&)> read,
                 std::function<bool()> stored);
     void Nested(const std::string& name, TPersistent& object);
@@ -160,7 +164,9 @@ public:
 };
 
 // A persistent object owned by another component, which destroys it with
-// itself. Components are created by class name from layouts.
+// itself. Components are created by class name from layouts: each class
+// states its name once, as a static kClassName that ClassName answers and
+// the class registry takes.
 class TComponent : public TPersistent {
 public:
     explicit TComponent(TComponent* owner);
@@ -170,6 +176,12 @@ public:
     TComponent& operator=(const TComponent&) = delete;
 
     virtual std::string_view ClassName() const = 0;
+
+    // True once the component's destruction has begun, before its owned
+    // components go; they and everything they own answer true as well, so a
+    // component can tell a going owner from a live one (and skip work for a
+    // window that is about to vanish).
+    bool Destroying() const { return destroying_; }
 
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
@@ -196,17 +208,21 @@ public:
     virtual const TMethodTable* Methods() const { return nullptr; }
 
 protected:
-    // Destroys the owned components now. Classes whose owned components
-    // depend on them (a window and its child controls) call it first thing
-    // in their destructor.
+    // Begins the destruction (Destroying answers true from here on) and
+    // destroys the owned components. Classes whose owned components depend
+    // on them (a window and its child controls) call it first thing in their
+    // destructor; the base destructor calls it for the others.
     void DestroyComponents();
 
 private:
+    void MarkDestroying();
+
     TComponent* owner_;
     std::string name_;
     std::vector<TComponent*> components_;
     bool loading_ = false;
     bool heldElsewhere_ = false;
+    bool destroying_ = false;
 };
 
 // Creates components by class name.
@@ -215,10 +231,11 @@ public:
     using Factory = std::function<TComponent*(TComponent* owner)>;
 
     static void Register(const std::string& className, Factory factory);
+    // T names itself with a static kClassName.
     template <class T>
-    static void Register(const std::string& className)
+    static void Register()
     {
-        Register(className, [](TComponent* owner) -> TComponent* { return new T(owner); });
+        Register(std::string(T::kClassName), [](TComponent* owner) -> TComponent* { return new T(owner); });
     }
     // Raises ELayoutError for a class that is not registered.
     static TComponent* Create(const std::string& className, TComponent* owner);
@@ -254,4 +271,17 @@ void TProperties::Event(const std::string& name, TEvent<Args...>& event)
     };
     property.stored = [&event] { return !event.HandlerName().empty(); };
     Add(std::move(property));
+}
+
+template <class T, class Getter, class Setter>
+void TProperties::Reference(const std::string& name, Getter get, Setter set, std::string refusal)
+{
+    Reference(
+        name, [get]() -> TComponent* { return get(); },
+        [set, refusal = std::move(refusal)](TComponent* target) {
+            auto* typed = dynamic_cast<T*>(target);
+            if (!typed)
+                throw ELayoutError(target->Name() + " " + refusal);
+            set(typed);
+        });
 }

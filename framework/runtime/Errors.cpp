@@ -5,24 +5,30 @@
 
 #include "framework/runtime/Text.h"
 
-Exception::Exception(std::string message) : message_(std::move(message)) {}
-
-EReadError::EReadError() : EStreamError("ストリームからの読み込みエラー") {}
-
-EWriteError::EWriteError() : EStreamError("ストリームへの書き込みエラー") {}
-
-EFCreateError::EFCreateError(std::string_view path)
-    : EStreamError(Format("ファイル %.*s を作成できません", static_cast<int>(path.size()), path.data()))
+Exception::Exception(std::string message, DWORD platformError)
+    : message_(std::move(message)), platformError_(platformError)
 {
 }
 
-EFOpenError::EFOpenError(std::string_view path)
-    : EStreamError(Format("ファイル %.*s を開けません", static_cast<int>(path.size()), path.data()))
+EReadError::EReadError(DWORD platformError) : EStreamError("ストリームからの読み込みエラー", platformError) {}
+
+EWriteError::EWriteError(DWORD platformError) : EStreamError("ストリームへの書き込みエラー", platformError) {}
+
+ESeekError::ESeekError(DWORD platformError) : EStreamError("ストリームのシークエラー", platformError) {}
+
+EFCreateError::EFCreateError(std::string_view path, DWORD platformError)
+    : EStreamError(Format("ファイル %.*s を作成できません", static_cast<int>(path.size()), path.data()),
+                   platformError)
 {
 }
 
-EResNotFound::EResNotFound(std::string_view name)
-    : Exception(Format("%.*s リソースが見つかりません", static_cast<int>(name.size()), name.data()))
+EFOpenError::EFOpenError(std::string_view path, DWORD platformError)
+    : EStreamError(Format("ファイル %.*s を開けません", static_cast<int>(path.size()), path.data()), platformError)
+{
+}
+
+EResNotFound::EResNotFound(std::string_view name, DWORD platformError)
+    : Exception(Format("%.*s リソースが見つかりません", static_cast<int>(name.size()), name.data()), platformError)
 {
 }
 

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <string>
 
+#include "framework/runtime/ShiftJis.h"
 #include "framework/runtime/Streams.h"
 #include "framework/runtime/Text.h"
 
@@ -15,7 +16,7 @@ enum TokenKind { kEnd, kName, kInteger, kString, kSymbol, kBinary };
 // Layouts are Shift-JIS whatever the system's code page.
 bool IsLeadByte(char byte)
 {
-    return IsDBCSLeadByteEx(932, static_cast<BYTE>(byte));
+    return TLeadBytes::ShiftJis().IsLead(static_cast<unsigned char>(byte));
 }
 
 int HexDigit(char c)

@@ -59,11 +59,18 @@ std::int32_t TCustomMemoryStream::Read(void* buffer, std::int32_t count)
 
 std::int64_t TCustomMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin)
 {
+    std::int64_t base = 0;
     switch (origin) {
-    case TSeekOrigin::Beginning: position_ = offset; break;
-    case TSeekOrigin::Current: position_ += offset; break;
-    case TSeekOrigin::End: position_ = size_ + offset; break;
+    case TSeekOrigin::Beginning: break;
+    case TSeekOrigin::Current: base = position_; break;
+    case TSeekOrigin::End: base = size_; break;
     }
+    std::int64_t target = 0;
+    // A position before the start would let a read copy the bytes in front
+    // of the buffer; the position stays where it was.
+    if (__builtin_add_overflow(base, offset, &target) || target < 0)
+        throw ESeekError();
+    position_ = target;
     return position_;
 }
 
@@ -75,7 +82,7 @@ void TCustomMemoryStream::SetPointer(const std::uint8_t* memory, std::int64_t si
 
 std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count)
 {
-    if (count <= 0 || position_ < 0)
+    if (count <= 0)
         return 0;
     const std::int64_t end = position_ + count;
     if (end > size_)
@@ -87,6 +94,8 @@ std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count)
 
 void TMemoryStream::SetSize(std::int64_t size)
 {
+    if (size < 0)
+        throw EStreamError("ストリームのサイズを変更できません");
     buffer_.resize(static_cast<std::size_t>(size));
     SetPointer(buffer_.data(), size);
     if (position_ > size)
@@ -121,8 +130,9 @@ std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin)
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     LARGE_INTEGER result;
+    // The platform refuses a position before the start of the file.
     if (!SetFilePointerEx(handle_, distance, &result, kMethod[static_cast<int>(origin)]))
-        return -1;
+        throw ESeekError(GetLastError());
     return result.QuadPart;
 }
 
@@ -131,7 +141,7 @@ void THandleStream::SetSize(std::int64_t size)
     const std::int64_t position = Position();
     SetPosition(size);
     if (!SetEndOfFile(handle_))
-        throw EWriteError();
+        throw EWriteError(GetLastError());
     if (position < size)
         SetPosition(position);
 }
@@ -159,9 +169,10 @@ HANDLE OpenFile(const std::string& path, TFileMode mode)
 TFileStream::TFileStream(const std::string& path, TFileMode mode) : THandleStream(OpenFile(path, mode))
 {
     if (handle_ == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
         if (mode == TFileMode::Create)
-            throw EFCreateError(path);
-        throw EFOpenError(path);
+            throw EFCreateError(path, error);
+        throw EFOpenError(path, error);
     }
 }
 
@@ -175,7 +186,7 @@ TResourceStream::TResourceStream(HMODULE module, const char* name, const char* t
     HRSRC info = FindResourceA(module, name, type);
     HGLOBAL data = info ? LoadResource(module, info) : nullptr;
     if (!data)
-        throw EResNotFound(ResourceIdText(name));
+        throw EResNotFound(ResourceIdText(name), GetLastError());
     SetPointer(static_cast<const std::uint8_t*>(LockResource(data)), SizeofResource(module, info));
 }
 

@@ -1,5 +1,7 @@
 #include "framework/runtime/Text.h"
 
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -20,4 +22,17 @@ std::string Format(const char* format, ...)
     }
     va_end(args);
     return result;
+}
+
+int AnsiCompareText(std::string_view a, std::string_view b)
+{
+    // CSTR_LESS_THAN, CSTR_EQUAL and CSTR_GREATER are 1, 2 and 3.
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) -
+           CSTR_EQUAL;
+}
+
+bool AnsiSameText(std::string_view a, std::string_view b)
+{
+    return AnsiCompareText(a, b) == 0;
 }

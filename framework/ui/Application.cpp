@@ -1,5 +1,6 @@
 #include "framework/ui/Application.h"
 
+#include "framework/runtime/ShiftJis.h"
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/MessageLoop.h"
@@ -12,13 +13,14 @@ std::string ProgramName()
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string_view text(path);
     std::string name;
-    for (const char* at = path; *at;) {
-        const int length = IsDBCSLeadByteEx(932, static_cast<BYTE>(*at)) && at[1] ? 2 : 1;
-        if (length == 1 && (*at == '\\' || *at == '/' || *at == ':'))
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = TLeadBytes::System().CharLength(text, at);
+        if (length == 1 && (text[at] == '\\' || text[at] == '/' || text[at] == ':'))
             name.clear();
         else
-            name.append(at, length);
+            name.append(text.substr(at, length));
         at += length;
     }
     const std::size_t dot = name.rfind('.');

@@ -203,7 +203,7 @@ void RegisterOwnClass(const TCreateParams& params, HINSTANCE instance, WNDPROC p
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = params.className.c_str();
     if (!RegisterClassExA(&windowClass))
-        throw EWindowError("ウィンドウクラスを登録できません");
+        throw EWindowError("ウィンドウクラスを登録できません", GetLastError());
 }
 
 TShiftState ShiftFromKeys(WPARAM keys)
@@ -344,7 +344,7 @@ void TWinControl::CreateHandle()
     HWND window = CreateWindowExA(params.exStyle, params.className.c_str(), text_.c_str(), params.style, params.x,
                                   params.y, params.width, params.height, params.parent, id, instance, this);
     if (!window)
-        throw EWindowError("ウィンドウを作成できません");
+        throw EWindowError("ウィンドウを作成できません", GetLastError());
     if (!params.ownClass)
         Attach(window, true);
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);

@@ -29,7 +29,7 @@ void TControlCanvas::CreateHandle()
     HWND window = control_.Handle();
     HDC dc = GetDC(window);
     if (!dc)
-        throw ECanvasError("デバイスコンテキストを取得できません");
+        throw ECanvasError("デバイスコンテキストを取得できません", GetLastError());
     obtainedFrom_ = window;
     SetHandle(dc);
 }

@@ -501,14 +501,9 @@ void TForm::DefineProperties(TProperties& properties)
     properties.Integer("ClientHeight", [this] { return ClientHeight(); }, [this](int v) { SetClientHeight(v); },
                        std::nullopt);
     properties.Boolean("AutoSize", [this] { return autoSize_; }, [this](bool v) { SetAutoSize(v); }, false);
-    properties.Reference(
-        "ActiveControl", [this] { return activeControl_; },
-        [this](TComponent* target) {
-            auto* control = dynamic_cast<TWinControl*>(target);
-            if (!control)
-                throw ELayoutError(target->Name() + " cannot take the focus");
-            SetActiveControl(control);
-        });
+    properties.Reference<TWinControl>(
+        "ActiveControl", [this] { return activeControl_; }, [this](TWinControl* control) { SetActiveControl(control); },
+        "cannot take the focus");
     properties.Event("OnCreate", OnCreate);
     properties.Event("OnCloseQuery", OnCloseQuery);
 }

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/e2e/UiDriver.h"
+#include "tests/support/UiDriver.h"
 #include "updater/Filever.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "tests/e2e/UiDriver.h"
+#include "tests/support/UiDriver.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

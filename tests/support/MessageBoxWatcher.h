@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -19,9 +20,12 @@ public:
         bool watchedEnabled = true;
     };
 
-    // `watched` is a window whose enabled state is recorded while the box is up.
-    explicit TMessageBoxWatcher(HWND watched = nullptr, DWORD timeoutMs = 10000)
-        : thread_([this, watched, timeoutMs] { Watch(watched, timeoutMs); })
+    // `watched` is a window whose enabled state is recorded while the box is
+    // up; `whileUp` runs on the watching thread while the box is up, for
+    // looking at the program's other windows at that moment.
+    explicit TMessageBoxWatcher(HWND watched = nullptr, DWORD timeoutMs = 10000,
+                                std::function<void()> whileUp = {})
+        : whileUp_(std::move(whileUp)), thread_([this, watched, timeoutMs] { Watch(watched, timeoutMs); })
     {
     }
     ~TMessageBoxWatcher() { Wait(); }
@@ -78,9 +82,12 @@ private:
         seen_.icon = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0));
         if (watched)
             seen_.watchedEnabled = IsWindowEnabled(watched) != FALSE;
+        if (whileUp_)
+            whileUp_();
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
 
     TSeen seen_;
+    std::function<void()> whileUp_;
     std::thread thread_;
 };

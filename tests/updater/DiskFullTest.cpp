@@ -8,6 +8,7 @@
 
 #include "tests/support/TestSupport.h"
 #include "tests/updater/ApplyTestSupport.h"
+#include "updater/ApplyStep.h"
 #include "updater/FDoUpdate.h"
 
 namespace {

@@ -2,10 +2,25 @@
 
 #include <windows.h>
 
+#include "framework/controls/Edit.h"
+#include "framework/controls/GlyphButton.h"
+#include "framework/controls/StandardClasses.h"
+#include "framework/runtime/StringTable.h"
+#include "resources/StringIds.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FInpPath.h"
+#include "updater/ProgramValues.h"
 
 namespace {
+
+std::string SystemsProgramFilesDir()
+{
+    char recorded[MAX_PATH] = {};
+    DWORD size = sizeof recorded;
+    RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                 RRF_RT_REG_SZ, nullptr, recorded, &size);
+    return recorded;
+}
 
 // A key of its own below HKEY_CLASSES_ROOT, removed afterwards.
 class RecordedFolder : public testing::Test {
@@ -47,14 +62,69 @@ TEST(ProgramFilesDir, EnvironmentComesFirst)
     EXPECT_EQ(GetProgramFilesDir(), "E:\\Programme");
 }
 
-TEST(ProgramFilesDir, WithoutTheVariableTheSystemsRecordedFolderIsUsed)
+TEST(ProgramFilesDir, WithoutTheVariableOrWithAnEmptyOneTheSystemsRecordedFolderIsUsed)
 {
-    char recorded[MAX_PATH] = {};
-    DWORD size = sizeof recorded;
-    RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-                 RRF_RT_REG_SZ, nullptr, recorded, &size);
+    const std::string recorded = SystemsProgramFilesDir();
+    ASSERT_FALSE(recorded.empty());
     SetEnvironmentVariableA("ProgramFiles", nullptr);
     EXPECT_EQ(GetProgramFilesDir(), recorded);
+    SetEnvironmentVariableA("ProgramFiles", "");
+    EXPECT_EQ(GetProgramFilesDir(), recorded);
+}
+
+// The dialog as it opens, with the product's own recorded folder; the
+// program's working folder holds a product executable.
+class InstallFolderDialog : public testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterStandardClasses(); }
+
+    void SetUp() override
+    {
+        HANDLE file = CreateFileA(folder_.File("Korvantis.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                  nullptr);
+        CloseHandle(file);
+        SetCurrentDirectoryA(folder_.Path().c_str());
+        TargetExePath = "C:\\left\\from\\before\\Korvantis.exe";
+    }
+    void TearDown() override
+    {
+        SetCurrentDirectoryA(BuildDir().c_str());
+        const std::string key = LoadStr(IDS_INSTALL_DIR_KEY);
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, key.substr(0, key.find('\\')).c_str());
+    }
+
+    static void Record(const std::string& folder)
+    {
+        RegSetValueA(HKEY_CLASSES_ROOT, LoadStr(IDS_INSTALL_DIR_KEY).c_str(), REG_SZ, folder.c_str(),
+                     static_cast<DWORD>(folder.size()));
+    }
+
+    TTempFolder folder_;
+};
+
+TEST_F(InstallFolderDialog, EmptyProposalStillDecidesTheStartButtonAndTheTarget)
+{
+    Record("");
+    const auto dialog = CreateForm<TfrmInputPath>(nullptr);
+    EXPECT_EQ(dialog->Edit1->Text(), "");
+    // An empty folder joins to the bare file name, found in the working folder.
+    EXPECT_EQ(TargetExePath, "Korvantis.exe");
+    EXPECT_TRUE(dialog->BitBtn2->Enabled());
+    EXPECT_NE(dialog->BitBtn2->Glyph(), nullptr);
+}
+
+TEST_F(InstallFolderDialog, RecordedFolderIsProposedAndDecidesTheStartButton)
+{
+    Record(folder_.Path());
+    auto dialog = CreateForm<TfrmInputPath>(nullptr);
+    EXPECT_EQ(dialog->Edit1->Text(), folder_.Path());
+    EXPECT_EQ(TargetExePath, folder_.File("Korvantis.exe"));
+    EXPECT_TRUE(dialog->BitBtn2->Enabled());
+
+    Record(folder_.File("empty"));
+    dialog = CreateForm<TfrmInputPath>(nullptr);
+    EXPECT_EQ(TargetExePath, folder_.File("empty\\Korvantis.exe"));
+    EXPECT_FALSE(dialog->BitBtn2->Enabled());
 }
 
 } // namespace

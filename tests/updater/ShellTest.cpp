@@ -7,9 +7,10 @@
 #include "framework/controls/StandardClasses.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/Form.h"
-#include "tests/e2e/UiDriver.h"
+#include "tests/support/UiDriver.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ResourceVariant.h"
+#include "tests/support/ShownWindows.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FMain.h"
 #include "updater/ProgramValues.h"
@@ -98,7 +99,8 @@ public:
     {
         Publish("ReadyNotifier1Ready", this, &TfrmNotifierTest::ReadyNotifier1Ready);
     }
-    std::string_view ClassName() const override { return "TfrmNotifierTest"; }
+    static constexpr std::string_view kClassName = "TfrmNotifierTest";
+    std::string_view ClassName() const override { return kClassName; }
 
     void ReadyNotifier1Ready(TObject* sender)
     {
@@ -124,7 +126,7 @@ protected:
     static void SetUpTestSuite()
     {
         RegisterStandardClasses();
-        TClassRegistry::Register<TReadyNotifier>("TReadyNotifier");
+        TClassRegistry::Register<TReadyNotifier>();
     }
 };
 
@@ -175,20 +177,23 @@ TEST(Updater, StartsWithItsTitleAndButtonsAndEndsOnExit)
     EXPECT_TRUE(updater.WaitForExit(10000));
 }
 
-TEST(Updater, ShortVersionResourceShowsTheReadErrorAndEnds)
+TEST(Updater, ShortVersionResourceShowsTheReadErrorAndEndsWithoutShowingAWindow)
 {
     TTempFolder folder;
     const std::string variant = folder.File("ZelmoriaUpdate.exe");
     ASSERT_TRUE(MakeResourceVariant(BuildDir() + "\\bin\\ZelmoriaUpdate.exe", variant, RT_RCDATA,
                                     "UPDATEVERSION", {3, 0, 0, 0, 4, 0, 0}));
-    TProcess updater(variant);
+    TProcess updater(variant, {}, TProcess::TStart::Suspended);
+    TShownWindows shown(updater.MainThreadId());
+    ASSERT_TRUE(shown.Watching());
+    updater.Resume();
     HWND box = WaitFor([&] { return FindMessageBox(updater.Id()); });
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(ReadMessageBox(box).text, "ストリームからの読み込みエラー.");
-    for (HWND window : TopLevelWindows(updater.Id()))
-        EXPECT_EQ(window, box) << "a window besides the error box is shown";
     Press(ChildrenOfClass(box, "Button").front());
     EXPECT_TRUE(updater.WaitForExit(10000));
+    // Not even for an instant, before or after the box.
+    EXPECT_EQ(shown.Windows(), std::vector<HWND>{box});
 }
 
 } // namespace

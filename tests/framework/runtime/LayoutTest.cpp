@@ -17,7 +17,9 @@ class TThing : public TComponent {
 public:
     using TComponent::TComponent;
 
-    std::string_view ClassName() const override { return "TThing"; }
+    static constexpr std::string_view kClassName = "TThing";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     void SetParentComponent(TComponent* parent) override { parent_ = parent; }
     TComponent* ParentComponent() const override { return parent_; }
@@ -75,7 +77,9 @@ class TTestRoot : public TComponent {
 public:
     TTestRoot() : TComponent(nullptr) { methods_.Publish("RootPing", this, &TTestRoot::RootPing); }
 
-    std::string_view ClassName() const override { return "TTestRoot"; }
+    static constexpr std::string_view kClassName = "TTestRoot";
+
+    std::string_view ClassName() const override { return kClassName; }
     const TMethodTable* Methods() const override { return &methods_; }
 
     void Loaded() override
@@ -98,7 +102,7 @@ class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TClassRegistry::Register<TThing>("TThing");
+        TClassRegistry::Register<TThing>();
         loadedOrder.clear();
     }
 

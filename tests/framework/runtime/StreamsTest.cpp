@@ -40,6 +40,47 @@ TEST(MemoryStream, ShrinkingMovesThePositionBackToTheEnd)
     EXPECT_EQ(last, '3');
 }
 
+// Every seek that would land before the start fails and leaves the position
+// where it was, so no read can reach the bytes in front of the data.
+void ExpectNoSeekBeforeTheStart(TStream& stream)
+{
+    stream.SetPosition(2);
+    EXPECT_THROW(stream.SetPosition(-1), ESeekError);
+    EXPECT_THROW(stream.Seek(-3, TSeekOrigin::Current), ESeekError);
+    EXPECT_THROW(stream.Seek(-(stream.Size() + 1), TSeekOrigin::End), ESeekError);
+    EXPECT_EQ(stream.Position(), 2);
+    EXPECT_EQ(stream.Seek(-2, TSeekOrigin::Current), 0);
+    char first = 0;
+    stream.ReadBuffer(&first, 1);
+    EXPECT_EQ(first, 'a');
+}
+
+TEST(Stream, NoStreamMovesBeforeItsStart)
+{
+    TMemoryStream memory;
+    memory.WriteBuffer("abcdef", 6);
+    ExpectNoSeekBeforeTheStart(memory);
+    try {
+        memory.Seek(INT64_MAX, TSeekOrigin::End);
+        FAIL() << "moved past the end of the number range";
+    } catch (const ESeekError& error) {
+        EXPECT_EQ(error.Message(), "ストリームのシークエラー");
+    }
+    EXPECT_THROW(memory.SetSize(-1), EStreamError);
+    EXPECT_EQ(memory.Size(), 6);
+
+    TTempFolder folder;
+    TFileStream file(folder.File("data.bin"), TFileMode::Create);
+    file.WriteBuffer("abcdef", 6);
+    ExpectNoSeekBeforeTheStart(file);
+    try {
+        file.SetPosition(-1);
+        FAIL() << "moved";
+    } catch (const ESeekError& error) {
+        EXPECT_NE(error.PlatformError(), 0u);
+    }
+}
+
 TEST(Stream, ShortReadRaisesTheReadError)
 {
     TMemoryStream stream;
@@ -93,8 +134,14 @@ TEST(FileStream, FailuresNameThePath)
         FAIL() << "created";
     } catch (const EFCreateError& error) {
         EXPECT_EQ(error.Message(), "ファイル " + missingFolder + " を作成できません");
+        EXPECT_EQ(error.PlatformError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     }
-    EXPECT_THROW(TFileStream(folder.File("absent.bin"), TFileMode::OpenRead), EFOpenError);
+    try {
+        TFileStream file(folder.File("absent.bin"), TFileMode::OpenRead);
+        FAIL() << "opened";
+    } catch (const EFOpenError& error) {
+        EXPECT_EQ(error.PlatformError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    }
 }
 
 TEST(FileStream, WriteToAReadOnlyHandleRaisesTheWriteError)
@@ -129,6 +176,7 @@ TEST(ResourceStream, MissingResourceNamesIt)
         FAIL() << "found";
     } catch (const EResNotFound& error) {
         EXPECT_EQ(error.Message(), "NOSUCHDATA リソースが見つかりません");
+        EXPECT_EQ(error.PlatformError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
     }
 }
 

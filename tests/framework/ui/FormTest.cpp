@@ -38,7 +38,9 @@ public:
         PublishField("ProgressBar1", ProgressBar1);
     }
 
-    std::string_view ClassName() const override { return "TfrmDialogTest"; }
+    static constexpr std::string_view kClassName = "TfrmDialogTest";
+
+    std::string_view ClassName() const override { return kClassName; }
 
     void FormCreate(TObject*) { ++creates; }
     void FormCloseQuery(TObject*, bool& canClose)
@@ -78,7 +80,8 @@ public:
 class TPlainForm : public TForm {
 public:
     using TForm::TForm;
-    std::string_view ClassName() const override { return "TPlainForm"; }
+    static constexpr std::string_view kClassName = "TPlainForm";
+    std::string_view ClassName() const override { return kClassName; }
 };
 
 // A control without a window, recording the mouse messages it gets.
@@ -96,7 +99,8 @@ public:
         });
         OnClick = TNotifyEvent([this](TObject*) { ++clicks; });
     }
-    std::string_view ClassName() const override { return "TProbe"; }
+    static constexpr std::string_view kClassName = "TProbe";
+    std::string_view ClassName() const override { return kClassName; }
 
     int downs = 0;
     int ups = 0;

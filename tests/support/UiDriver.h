@@ -46,15 +46,22 @@ std::string ListBoxRowText(HWND listBox, int row);
 // Double-clicks a list box row.
 void DoubleClickRow(HWND listBox, int row);
 
-// A program started for a test and ended with it.
+// A program started for a test and ended with it. A program started
+// suspended runs only from Resume on, so that a test can watch it from its
+// first instruction.
 class TProcess {
 public:
-    TProcess(const std::string& path, const std::string& workingFolder = {});
+    enum class TStart { Running, Suspended };
+
+    explicit TProcess(const std::string& path, const std::string& workingFolder = {},
+                      TStart start = TStart::Running);
     ~TProcess();
     TProcess(const TProcess&) = delete;
     TProcess& operator=(const TProcess&) = delete;
 
     DWORD Id() const { return info_.dwProcessId; }
+    DWORD MainThreadId() const { return info_.dwThreadId; }
+    void Resume();
     bool Running() const;
     // True when the process ended within the time.
     bool WaitForExit(DWORD timeoutMs = 10000) const;

@@ -1,4 +1,4 @@
-#include "tests/e2e/UiDriver.h"
+#include "tests/support/UiDriver.h"
 
 #include <stdexcept>
 
@@ -159,14 +159,22 @@ void DoubleClickRow(HWND listBox, int row)
     PostMessageA(listBox, WM_LBUTTONUP, 0, point);
 }
 
-TProcess::TProcess(const std::string& path, const std::string& workingFolder)
+TProcess::TProcess(const std::string& path, const std::string& workingFolder, TStart start)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    const DWORD flags = start == TStart::Suspended ? CREATE_SUSPENDED : 0;
+    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info_))
         throw std::runtime_error("cannot start " + path);
+    if (start == TStart::Running)
+        WaitForInputIdle(info_.hProcess, 10000);
+}
+
+void TProcess::Resume()
+{
+    ResumeThread(info_.hThread);
     WaitForInputIdle(info_.hProcess, 10000);
 }
 
