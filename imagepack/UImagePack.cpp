@@ -10,12 +10,9 @@
 #include "framework/graphics/Picture.h"
 #include "framework/runtime/Colors.h"
 #include "framework/runtime/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace {
-
-constexpr unsigned kCannotSetCount = 65312;
-constexpr unsigned kErrorPictureText = 65313;
-constexpr unsigned kCannotSetImageRect = 65343;
 
 // Sums and differences of coordinates wrap as 32-bit platform arithmetic
 // does, instead of overflowing into undefined behaviour.
@@ -26,7 +23,7 @@ LONG Wrapped(std::int64_t value)
 
 std::unique_ptr<TPicture> CreateErrorPicture()
 {
-    const std::string text = LoadStr(kErrorPictureText);
+    const std::string text = LoadStr(IDS_IMAGE_ERROR_PICTURE);
 
     RECT bounds{0, 0, 0, 0};
     {
@@ -125,12 +122,12 @@ void TImagePack::Refresh()
 
 void TImagePack::SetCount(std::int32_t)
 {
-    throw EImagePack(LoadStr(kCannotSetCount));
+    throw EImagePack(LoadStr(IDS_IMAGE_PACK_COUNT_ERROR));
 }
 
 void TImagePack::SetImageRect(std::int32_t, const RECT&)
 {
-    throw EImagePack(LoadStr(kCannotSetImageRect));
+    throw EImagePack(LoadStr(IDS_IMAGE_PACK_RECT_ERROR));
 }
 
 std::int32_t TImagePack::GetImageLeft(std::int32_t index)

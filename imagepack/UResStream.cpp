@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <string_view>
 #include <vector>
 
 #include "framework/runtime/Errors.h"
+#include "framework/runtime/Text.h"
 
 namespace {
 
@@ -14,13 +14,6 @@ bool FileExists(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The system's locale-aware comparison, as the platform matches resource names.
-bool SameTextIgnoringCase(std::string_view a, std::string_view b)
-{
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 // The text in the system code page; false when some character has no
@@ -70,16 +63,7 @@ std::int32_t TResStream::Write(const void* buffer, std::int32_t count)
 
 std::int64_t TResStream::Seek(std::int64_t offset, TSeekOrigin origin)
 {
-    std::int64_t base = 0;
-    if (origin == TSeekOrigin::Current)
-        base = inner_->Position();
-    else if (origin == TSeekOrigin::End)
-        base = inner_->Size();
-    // The memory streams inside would take a negative position and then
-    // read in front of their data.
-    if (offset < -base || offset > std::numeric_limits<std::int64_t>::max() - base)
-        return -1;
-    return inner_->Seek(base + offset, TSeekOrigin::Beginning);
+    return inner_->Seek(offset, origin);
 }
 
 void FindInResFile(TStream& destination, const std::string& resFile, const char* type, const char* name)
@@ -140,7 +124,7 @@ bool MatchResId(TStream& file, const char* id)
         return false;
     const auto count = static_cast<int>(end - units.begin());
     std::string text;
-    if (!ToSystemText(units.data(), count, text) || !SameTextIgnoringCase(text, id))
+    if (!ToSystemText(units.data(), count, text) || !AnsiSameText(text, id))
         return false;
     // Double-byte characters take one unit for two bytes, so the piece read
     // may reach into the name that follows the type.

@@ -17,7 +17,7 @@ ALLOWED = {
     "container": ["framework/runtime"],
     "bitmap": ["framework/runtime", "framework/graphics", "framework/ui", "framework/controls", "container"],
     "imagepack": ["framework/runtime", "framework/graphics", "framework/ui", "framework/controls", "container",
-                  "bitmap"],
+                  "bitmap", "resources"],
     "updater": ["framework/runtime", "framework/graphics", "framework/ui", "framework/controls", "container",
                 "bitmap", "imagepack", "resources"],
 }

@@ -95,8 +95,13 @@ std::string Check(const std::string& path, const TBytes& file)
             if (!data.empty() && (file.size() < 8 || std::search(file.begin() + 8, file.end(), data.begin(),
                                                                  data.end()) == file.end()))
                 return "the resource is not a piece of the file after a header";
-            if (stream.Seek(-1, TSeekOrigin::Beginning) != -1 || stream.Position() != size)
+            try {
+                stream.Seek(-1, TSeekOrigin::Beginning);
                 return "a seek moved before the start";
+            } catch (const ESeekError&) {
+            }
+            if (stream.Position() != size)
+                return "a refused seek moved the position";
         } catch (const EReadError&) {
         } catch (const EResNotFound&) {
         } catch (const std::exception& error) {

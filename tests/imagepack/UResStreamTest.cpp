@@ -187,9 +187,9 @@ TEST_F(ResStream, NoSeekMovesBeforeTheStartOfTheData)
         TResStream stream(source, "DATA", "LOGO");
         const std::int64_t size = stream.Size();
         ASSERT_EQ(stream.Seek(2, TSeekOrigin::Beginning), 2);
-        EXPECT_EQ(stream.Seek(-1, TSeekOrigin::Beginning), -1);
-        EXPECT_EQ(stream.Seek(-3, TSeekOrigin::Current), -1);
-        EXPECT_EQ(stream.Seek(-(size + 1), TSeekOrigin::End), -1);
+        EXPECT_THROW(stream.Seek(-1, TSeekOrigin::Beginning), ESeekError);
+        EXPECT_THROW(stream.Seek(-3, TSeekOrigin::Current), ESeekError);
+        EXPECT_THROW(stream.Seek(-(size + 1), TSeekOrigin::End), ESeekError);
         EXPECT_EQ(stream.Position(), 2);
         EXPECT_EQ(stream.Seek(-2, TSeekOrigin::Current), 0);
         EXPECT_EQ(stream.Seek(-size, TSeekOrigin::End), 0);
