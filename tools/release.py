@@ -154,7 +154,7 @@ def inspect(updater, payload, major, minor, logo):
     if manifest is None:
         raise ReleaseError("the built updater has no application manifest")
     level = re.search(rb'requestedExecutionLevel\s+level="([A-Za-z]+)"', manifest)
-    problems = system_imports.unsupported_imports(imports, system_imports.load_allowed())
+    problems = system_imports.unsupported_imports(imports, system_imports.load_allowed(image.machine))
     if problems:
         raise ReleaseError("the built updater imports what Windows does not provide:\n  " + "\n  ".join(problems))
     return {

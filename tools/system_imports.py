@@ -1,16 +1,20 @@
 """Checks a program's imports against the functions of the oldest Windows.
 
 The list of allowed functions, by DLL, is windows-xp-imports.txt beside this
-file. DLL names compare without regard to case, as Windows loads them;
-function names compare exactly, as Windows binds them.
+file; a DLL heading marked "x64" lists what only 64-bit programs import.
+DLL names compare without regard to case, as Windows loads them; function
+names compare exactly, as Windows binds them.
 """
 from pathlib import Path
 
 OLDEST_WINDOWS = "Windows XP SP3"
 ALLOWED_LIST = Path(__file__).with_name("windows-xp-imports.txt")
+IMAGE_FILE_MACHINE_AMD64 = 0x8664
 
 
-def load_allowed(path=ALLOWED_LIST):
+def load_allowed(machine, path=ALLOWED_LIST):
+    """The allowed functions by upper-case DLL name, for programs of that
+    machine type."""
     allowed = {}
     functions = None
     for number, line in enumerate(Path(path).read_text(encoding="ascii").splitlines(), 1):
@@ -18,7 +22,11 @@ def load_allowed(path=ALLOWED_LIST):
         if not line or line.startswith("#"):
             continue
         if line.startswith("[") and line.endswith("]"):
-            functions = allowed.setdefault(line[1:-1].upper(), set())
+            dll, _, kind = line[1:-1].partition(" ")
+            if kind not in ("", "x64"):
+                raise ValueError(f"{path}:{number}: unknown kind of program '{kind}'")
+            wanted = not kind or machine == IMAGE_FILE_MACHINE_AMD64
+            functions = allowed.setdefault(dll.upper(), set()) if wanted else set()
         elif functions is None:
             raise ValueError(f"{path}:{number}: a function before the first [DLL]")
         else:

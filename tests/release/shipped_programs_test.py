@@ -21,13 +21,13 @@ def shipped_programs():
 
 class ShippedPrograms(unittest.TestCase):
     def test_import_only_what_the_oldest_windows_provides(self):
-        allowed = system_imports.load_allowed()
         programs = shipped_programs()
         self.assertGreater(len(programs), 1, f"no stand-ins in {BUILD}")
         for program in programs:
             with self.subTest(program=str(program.relative_to(BUILD))):
-                problems = system_imports.unsupported_imports(PEImage(program.read_bytes()).imports(), allowed)
-                self.assertEqual(problems, [])
+                image = PEImage(program.read_bytes())
+                allowed = system_imports.load_allowed(image.machine)
+                self.assertEqual(system_imports.unsupported_imports(image.imports(), allowed), [])
 
     def test_headers_name_the_oldest_windows(self):
         for program in shipped_programs():
@@ -37,13 +37,16 @@ class ShippedPrograms(unittest.TestCase):
                 self.assertEqual(image.subsystem_version, OLDEST_VERSION[image.machine])
 
     def test_the_check_names_foreign_dlls_and_newer_functions(self):
-        allowed = {"KERNEL32.DLL": {"GetTickCount"}}
+        allowed = system_imports.load_allowed(0x14C)
         problems = system_imports.unsupported_imports(
-            {"zlib1.dll": ["inflate"], "kernel32.dll": ["GetTickCount", "GetTickCount64"]}, allowed)
+            {"zlib1.dll": ["inflate"], "kernel32.dll": ["GetTickCount", "GetTickCount64", "RtlVirtualUnwind"]},
+            allowed)
         self.assertEqual(problems, [
             "zlib1.dll is not a DLL of Windows XP SP3 itself",
             "kernel32.dll GetTickCount64 is not known to exist on Windows XP SP3",
+            "kernel32.dll RtlVirtualUnwind is not known to exist on Windows XP SP3",
         ])
+        self.assertIn("RtlVirtualUnwind", system_imports.load_allowed(0x8664)["KERNEL32.DLL"])
 
 
 if __name__ == "__main__":
