@@ -195,7 +195,8 @@ def release(args):
         raise ReleaseError(f"{problem}; set FORCE=1 to build it anyway")
 
     build_dir = Path(args.build_dir).resolve()
-    print(f"release: building the updater {title_version(major, minor)} in {args.build_dir}", flush=True)
+    first = "" if (build_dir / "CMakeCache.txt").exists() else " (a first build takes a few minutes)"
+    print(f"release: building the updater {title_version(major, minor)} in {args.build_dir}{first}", flush=True)
     built = build(build_dir, args.cache, payload_path, major, minor, logo_path)
     name = f"ZelmoriaUpdate-{major}.0.{minor}.exe"
     staging = build_dir / "release"
