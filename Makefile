@@ -1,6 +1,8 @@
 # make test: install what is missing, build everything, run every test.
 # make demo: build, then run the updater on a demo installation.
-# make bench: time the apply step against a one-shot inflate.
+# make bench: time the apply step against a one-shot inflate; size the updater.
+# make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp] [FORCE=1]:
+#   build, check and write to dist/ the updater that carries that executable.
 #
 # The product is the 32-bit build in build/. Where the kernel runs no 32-bit
 # code (some virtual machines), Wine cannot run 32-bit Windows programs
@@ -9,11 +11,13 @@
 
 BUILD := build
 BUILD64 := build64
+RELEASE_BUILD := build-release
+DIST := dist
 CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
 
-.PHONY: all setup build run-build test demo bench clean
+.PHONY: all setup build run-build test demo bench release clean
 
 all: build
 
@@ -44,5 +48,10 @@ bench: run-build
 demo: run-build
 	@cmake --build $(RUN_BUILD) --target demo
 
+release: setup
+	@tools/release.py --payload "$(PAYLOAD)" --major "$(MAJOR)" --minor "$(MINOR)" \
+		$(if $(LOGO),--logo "$(LOGO)") $(if $(filter-out 0,$(FORCE)),--force) \
+		--build-dir $(RELEASE_BUILD) --dist $(DIST) --cache $(CACHE)
+
 clean:
-	rm -rf $(BUILD) $(BUILD64)
+	rm -rf $(BUILD) $(BUILD64) $(RELEASE_BUILD)

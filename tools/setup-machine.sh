@@ -111,6 +111,35 @@ TC
 build_libjpeg i686-w64-mingw32 i686
 build_libjpeg x86_64-w64-mingw32 x86_64
 
+# The POSIX thread library for one target, static, built from Debian's
+# MinGW-w64 source for the oldest Windows the programs run on: Debian's own
+# build targets Vista and later and so imports GetTickCount64, which Windows
+# XP lacks. The build links it in place of the toolchain's.
+build_winpthreads() {
+  local triplet=$1 winnt=$2
+  local prefix="$cache_root/winpthreads-$winnt-$triplet"
+  [ -f "$prefix/lib/libpthread.a" ] && return 0
+  echo "setup: building winpthreads for $triplet (Windows $winnt) into $prefix"
+  add_deb_src
+  local work="$cache_root/winpthreads-src-$triplet"
+  rm -rf "$work"; mkdir -p "$work/build"
+  (cd "$work" && apt-get source -qq --download-only mingw-w64 >/dev/null 2>&1)
+  tar -xjf "$work"/mingw-w64_*.orig.tar.bz2 -C "$work" --wildcards '*/mingw-w64-libraries/winpthreads'
+  local src
+  src=$(find "$work" -maxdepth 3 -type d -path '*/mingw-w64-libraries/winpthreads' | head -n 1)
+  # Installed beside the prefix first, so that an interrupted build never
+  # looks finished.
+  (cd "$work/build" &&
+    "$src/configure" --host="$triplet" --prefix="$prefix.part" --enable-static --disable-shared \
+      AR_FLAGS=cr CC="$triplet-gcc-posix" CFLAGS="-O2 -D_WIN32_WINNT=$winnt" >/dev/null &&
+    make -j "$(nproc)" ARFLAGS=cr >/dev/null &&
+    make install >/dev/null)
+  rm -rf "$prefix"; mv "$prefix.part" "$prefix"
+  rm -rf "$work"
+}
+build_winpthreads i686-w64-mingw32 0x0501
+build_winpthreads x86_64-w64-mingw32 0x0502
+
 mkdir -p "$cache_root"
 touch "$stamp"
 echo "setup: ready"
