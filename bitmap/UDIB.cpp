@@ -78,10 +78,9 @@ std::uint64_t HeaderAndTableSize64(const THeaderFields& h)
     return h.size + 4 * ColorCount64(h);
 }
 
-std::uint64_t ImageSize64(const THeaderFields& h)
+// Rows rounded up to 4 bytes times the height: the pixels once unpacked.
+std::uint64_t UnpackedSize64(const THeaderFields& h)
 {
-    if (h.compression != BI_RGB && h.compression != BI_BITFIELDS)
-        return h.imageSize;
     // Width and bits per pixel each fit 32 bits; their product stays within
     // 64 bits unless both are near their ends, where it saturates.
     if (h.bitsPerPixel != 0 && h.width > (~0ull - 31) / h.bitsPerPixel)
@@ -91,6 +90,13 @@ std::uint64_t ImageSize64(const THeaderFields& h)
     if (rows != 0 && stride > ~0ull / rows)
         return ~0ull;
     return stride * rows;
+}
+
+std::uint64_t ImageSize64(const THeaderFields& h)
+{
+    if (h.compression != BI_RGB && h.compression != BI_BITFIELDS)
+        return h.imageSize;
+    return UnpackedSize64(h);
 }
 
 std::uint32_t To32(std::uint64_t value)
@@ -130,7 +136,9 @@ std::uint64_t CheckedBitmapSize(const std::uint8_t* data, std::uint64_t availabl
     const std::uint64_t imageSize = ImageSize64(fields);
     if (tableEnd > available || imageSize > available - tableEnd)
         throw EReadError();
-    if (imageSize > kDibDecodeLimit)
+    // Run-length data may be small and still unpack, when drawn, to more
+    // than any picture of this program needs.
+    if (imageSize > kDibDecodeLimit || UnpackedSize64(fields) > kDibDecodeLimit)
         throw EInvalidGraphic(kInvalidBitmapMessage);
     return tableEnd + imageSize;
 }

@@ -18,8 +18,9 @@ class TMemoryStream;
 // after them.
 
 // The most bytes one bitmap may unpack to: the declared size of a compressed
-// container and the pixel data. Damaged data cannot make the reader ask for
-// more.
+// container, and the pixels, as stored and once unpacked from run-length
+// data. Larger bitmaps are refused as invalid, so damaged data cannot make
+// the reader (or the platform drawing its result) ask for more.
 constexpr std::uint32_t kDibDecodeLimit = 64u * 1024 * 1024;
 
 // 1 gives 2, 4 gives 16, 8 gives 256, any other bit count 0.

@@ -307,6 +307,20 @@ TEST(DibLoading, AContainerDeclaringMoreThanTheDecodeLimitIsRefusedBeforeInflati
     EXPECT_THROW(dib.LoadFromStream(stream), EInvalidGraphic);
 }
 
+TEST(DibLoading, RunLengthDataThatWouldUnpackBeyondTheDecodeLimitIsRefused)
+{
+    // A few bytes of run-length data for a picture of 16384 x 8192 bytes.
+    const Bytes small = MakeBitmapFile({"rle8", Header::Info, 8, BI_RLE8}, 4, 2);
+    Bytes huge = small;
+    const std::int32_t width = 16384;
+    const std::int32_t height = 8192;
+    std::memcpy(&huge[18], &width, 4);
+    std::memcpy(&huge[22], &height, 4);
+    ExpectEachStreamRaises(huge, [](const std::exception& error) {
+        EXPECT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+    });
+}
+
 TEST(DibLoading, AMemoryStreamPositionedAtItsEndHoldsNoBitmap)
 {
     TMemoryStream stream = StreamOf(MakeBitmapFile(kInfo24, 2, 2));
