@@ -368,6 +368,17 @@ void TDIB::TakeHolder(IBitsHolder* holder)
     holder_ = holder;
 }
 
+void TDIB::TakeBits(void* bits, bool owns, std::uint32_t size)
+{
+    // Owned memory is freed here should the holder itself find no room.
+    std::unique_ptr<std::uint8_t[]> owned(owns ? static_cast<std::uint8_t*>(bits) : nullptr);
+    auto* holder = new TBitsHolder;
+    holder->SetBits(bits, owns ? TRUE : FALSE);
+    owned.release();
+    TakeHolder(holder);
+    bitsSize_ = size;
+}
+
 void TDIB::AssignFromDIB(const TDIB& other)
 {
     if (&other == this)
@@ -403,39 +414,36 @@ void TDIB::AssignFromBitmap(TBitmap& bitmap)
 bool TDIB::AssignFromHandle(HBITMAP bitmap, HPALETTE palette)
 {
     keptBitmap_.reset();
-    auto* holder = new TBitsHolder;
-    TakeHolder(holder);
-    bitsSize_ = 0;
-
     DIBSECTION section{};
     if (GetObjectA(bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
-        holder->SetBits(section.dsBm.bmBits, FALSE);
         header_.SetSize(HeaderAndTableSize(&section.dsBmih));
-        const std::uint32_t copied = section.dsBmih.biCompression == BI_BITFIELDS ? kInfoHeaderSize + 12 : kInfoHeaderSize;
-        std::memcpy(header_.Info(), &section.dsBmih, std::min(copied, header_.Size()));
+        // The masks of a bit-field section follow its header in the description.
+        const std::uint32_t described =
+            section.dsBmih.biCompression == BI_BITFIELDS ? kInfoHeaderSize + 12 : kInfoHeaderSize;
+        std::memcpy(header_.Info(), &section.dsBmih, std::min(described, header_.Size()));
         header_.Header().biSize = kInfoHeaderSize;
-        bitsSize_ = ImageSize(&header_.Header());
         const UINT colors = ColorCount(&header_.Header());
         if (colors != 0 && section.dsBmih.biCompression != BI_BITFIELDS) {
             const TSelectedBitmap selected(bitmap);
             GetDIBColorTable(selected.Handle(), 0, std::min<UINT>(colors, 256), header_.ColorTable());
         }
+        TakeBits(section.dsBm.bmBits, false, ImageSize(&header_.Header()));
         return true;
     }
 
     DWORD headerSize = 0;
     DWORD imageSize = 0;
     GetDIBSizes(bitmap, headerSize, imageSize);
-    holder->SetBits(AllocateZeroed(imageSize), TRUE);
-    bitsSize_ = imageSize;
+    std::unique_ptr<std::uint8_t[]> bits(AllocateZeroed(imageSize));
     header_.SetSize(headerSize);
-    GetDIB(bitmap, palette, header_.Info(), holder->GetBits());
+    GetDIB(bitmap, palette, header_.Info(), bits.get());
     if (palette) {
         const int capacity = static_cast<int>((headerSize - kInfoHeaderSize) / sizeof(RGBQUAD));
         const int colors = PaletteToColorTable(palette, header_.ColorTable(), capacity);
         header_.Header().biClrUsed = static_cast<DWORD>(colors);
         header_.Header().biClrImportant = static_cast<DWORD>(colors);
     }
+    TakeBits(bits.release(), true, imageSize);
     return false;
 }
 
@@ -448,10 +456,7 @@ void TDIB::LoadFromStream(TStream& stream)
     std::unique_ptr<std::uint8_t[]> bits(AllocateZeroed(imageSize));
     std::memcpy(bits.get(), data.Data() + BitsOffset(header), imageSize);
     header_.AssignHeader(header);
-    auto* holder = new TBitsHolder;
-    TakeHolder(holder);
-    holder->SetBits(bits.release(), TRUE);
-    bitsSize_ = imageSize;
+    TakeBits(bits.release(), true, imageSize);
 }
 
 void TDIB::Draw(TCanvas& canvas, const RECT& destination, const RECT& source)

@@ -194,6 +194,8 @@ public:
 
 private:
     void TakeHolder(IBitsHolder* holder);
+    // A new holder of the pixel memory, of size bytes.
+    void TakeBits(void* bits, bool owns, std::uint32_t size);
 
     IBitsHolder* holder_ = nullptr;
     TBMPInfo header_;
