@@ -19,9 +19,11 @@ HDC TMemoryCanvas::GetReferenceDC()
 
 void TMemoryCanvas::SelectBitmap(HBITMAP bitmap)
 {
+    // A context made here selects the subclass's bitmap first.
+    const HDC dc = Handle();
     RestorePreviousBitmap();
     if (bitmap)
-        previousBitmap_ = SelectObject(Handle(), bitmap);
+        previousBitmap_ = SelectObject(dc, bitmap);
 }
 
 void TMemoryCanvas::RestorePreviousBitmap()

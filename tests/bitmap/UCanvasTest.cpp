@@ -56,6 +56,19 @@ TEST(MemoryCanvas, SelectingNoBitmapLeavesNoneSelected)
     EXPECT_NE(canvas.Selected(), canvas.Bitmap());
 }
 
+TEST(MemoryCanvas, SelectingBeforeTheContextExistsStillGivesTheContextsOwnBitmapBack)
+{
+    TTestMemoryCanvas canvas;
+    const TGdiObject<HBITMAP> other(CreateBitmap(2, 2, 1, 32, nullptr));
+    canvas.SelectBitmap(other.Get());
+    EXPECT_EQ(canvas.Selected(), other.Get());
+    canvas.RestorePreviousBitmap();
+    // Back to the context's own bitmap, not the subclass's.
+    const HGDIOBJ own = GetCurrentObject(canvas.Handle(), OBJ_BITMAP);
+    EXPECT_NE(own, other.Get());
+    EXPECT_NE(own, canvas.Bitmap());
+}
+
 TEST(MemoryCanvas, TheFontKeepsItsPointSizeOnTheReferenceDevice)
 {
     TTestMemoryCanvas canvas;
