@@ -81,7 +81,8 @@ private:
             sourcePosition_ = source_.Position();
         }
         const int result = inflate(&z_, Z_NO_FLUSH);
-        if (result < 0)
+        // A stream that asks for a preset dictionary can never go on.
+        if (result < 0 || result == Z_NEED_DICT)
             throw EZLibError();
         return result;
     }

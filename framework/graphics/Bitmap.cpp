@@ -2,53 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "framework/graphics/BitmapFile.h"
+#include "framework/graphics/BitmapSupport.h"
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 
 namespace {
-
-// A BITMAPINFO with room for a full colour table or the three masks.
-struct TDibHeader {
-    BITMAPINFOHEADER header{};
-    RGBQUAD colors[256]{};
-
-    BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(this); }
-};
-
-// A memory context with one bitmap (and its palette) selected, for one scope.
-class TSelectedBitmap {
-public:
-    explicit TSelectedBitmap(HBITMAP bitmap, HPALETTE palette = nullptr) : dc_(CreateCompatibleDC(nullptr))
-    {
-        if (!dc_)
-            throw EOutOfResources();
-        oldBitmap_ = SelectObject(dc_, bitmap);
-        if (palette) {
-            oldPalette_ = SelectPalette(dc_, palette, TRUE);
-            RealizePalette(dc_);
-        }
-    }
-    ~TSelectedBitmap()
-    {
-        if (oldPalette_)
-            SelectPalette(dc_, oldPalette_, TRUE);
-        SelectObject(dc_, oldBitmap_);
-        DeleteDC(dc_);
-    }
-    TSelectedBitmap(const TSelectedBitmap&) = delete;
-    TSelectedBitmap& operator=(const TSelectedBitmap&) = delete;
-
-    HDC Handle() const { return dc_; }
-
-private:
-    HDC dc_;
-    HGDIOBJ oldBitmap_ = nullptr;
-    HPALETTE oldPalette_ = nullptr;
-};
 
 // Keeps the colours, stretch mode and palette a drawing changes on a
 // destination, and puts them back.
@@ -148,38 +111,6 @@ bool IsBlackAndWhite(const std::vector<RGBQUAD>& colors)
     return colors.size() == 2 && same(colors[0], kBlack) && same(colors[1], kWhite);
 }
 
-std::vector<RGBQUAD> PaletteColors(HPALETTE palette, int limit)
-{
-    PALETTEENTRY entries[256];
-    const UINT count = GetPaletteEntries(palette, 0, static_cast<UINT>(std::min(limit, 256)), entries);
-    std::vector<RGBQUAD> colors(count);
-    for (UINT i = 0; i < count; ++i)
-        colors[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
-    return colors;
-}
-
-HPALETTE PaletteFromColors(const std::vector<RGBQUAD>& colors)
-{
-    if (colors.empty())
-        return nullptr;
-    struct {
-        WORD version;
-        WORD count;
-        PALETTEENTRY entries[256];
-    } palette{0x300, static_cast<WORD>(colors.size()), {}};
-    for (std::size_t i = 0; i < colors.size(); ++i)
-        palette.entries[i] = PALETTEENTRY{colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
-    HPALETTE handle = CreatePalette(reinterpret_cast<LOGPALETTE*>(&palette));
-    if (!handle)
-        throw EOutOfResources();
-    return handle;
-}
-
-HPALETTE CopyPalette(HPALETTE palette)
-{
-    return palette ? PaletteFromColors(PaletteColors(palette, 256)) : nullptr;
-}
-
 // The sixteen colours of the standard display palette.
 std::vector<RGBQUAD> StandardColors16()
 {
@@ -252,6 +183,7 @@ public:
     ~TBitmapCanvas() override { FreeContext(); }
 
     void FreeContext();
+    HDC Context() const { return context_; }
 
 protected:
     void CreateHandle() override;
@@ -273,6 +205,38 @@ private:
     HGDIOBJ oldBitmap_ = nullptr;
     HPALETTE oldPalette_ = nullptr;
 };
+
+namespace {
+
+// A context in which an image is selected for reading: the context of the
+// canvas that holds it, with plain pixel mapping for the scope, or a new one.
+// Reading an image that a canvas holds (to copy it for another bitmap that
+// shares it) so leaves that canvas as it was, mapping included.
+class TImageContext {
+public:
+    explicit TImageContext(const TBitmapImage& image)
+    {
+        if (image.selectedIn) {
+            dc_ = image.selectedIn->Context();
+            saved_.emplace(dc_);
+            SetMapMode(dc_, MM_TEXT);
+            SetViewportOrgEx(dc_, 0, 0, nullptr);
+            SetWindowOrgEx(dc_, 0, 0, nullptr);
+        } else {
+            own_.emplace(image.handle, image.palette);
+            dc_ = own_->Handle();
+        }
+    }
+
+    HDC Handle() const { return dc_; }
+
+private:
+    HDC dc_ = nullptr;
+    std::optional<TSavedDCState> saved_;
+    std::optional<TSelectedBitmap> own_;
+};
+
+} // namespace
 
 TBitmapImage::~TBitmapImage()
 {
@@ -318,8 +282,7 @@ std::vector<RGBQUAD> TBitmapImage::ColorTable()
 {
     if (type != TBitmapHandleType::DIB || !handle || section.dsBmih.biBitCount > 8)
         return {};
-    ReleaseSelection();
-    TSelectedBitmap selected(handle);
+    const TImageContext selected(*this);
     RGBQUAD table[256];
     const UINT count = GetDIBColorTable(selected.Handle(), 0, 1u << section.dsBmih.biBitCount, table);
     return std::vector<RGBQUAD>(table, table + count);
@@ -351,7 +314,7 @@ void TBitmapCanvas::CreateHandle()
         oldBitmap_ = SelectObject(dc, image.handle);
     if (image.palette) {
         oldPalette_ = SelectPalette(dc, image.palette, TRUE);
-        RealizePalette(dc);
+        ::RealizePalette(dc);
     }
     context_ = dc;
     selected_ = &image;
@@ -481,8 +444,7 @@ std::shared_ptr<TBitmapImage> ConvertedImage(TBitmapImage& source, int width, in
 {
     auto image = BlankImage(width, height, format, type, monochrome, source.palette);
     if (image->handle && source.handle) {
-        source.ReleaseSelection();
-        TSelectedBitmap from(source.handle, source.palette);
+        const TImageContext from(source);
         TSelectedBitmap to(image->handle, image->palette);
         BitBlt(to.Handle(), 0, 0, std::min(width, source.width), std::min(height, source.height), from.Handle(), 0,
                0, SRCCOPY);

@@ -35,6 +35,9 @@ public:
     void Assign(const TPersistent& source) override;
     // True for bitmaps that share one image, and for equal stream forms.
     bool Equals(const TGraphic& other) const override;
+    // True when both hold one image: assignment shares it until either side
+    // changes.
+    bool SharesImageWith(const TBitmap& other) const { return image_ == other.image_; }
 
     bool Empty() const override;
     int Width() const override;
@@ -78,6 +81,10 @@ public:
     // Row 0 is the top row. Turns a device-dependent bitmap into a section
     // first and ends sharing, since the caller may write.
     void* ScanLine(int row);
+    // Its context holds the image and keeps what the caller sets on it (a
+    // mapping, say) while the image stays: Draw reads the bitmap through this
+    // context, and copying the image for another bitmap that shares it leaves
+    // the context alone.
     TCanvas& Canvas();
 
     void LoadFromStream(TStream& stream) override;

@@ -215,3 +215,14 @@ bool TCanvas::IsRectVisible(const RECT& rect)
 {
     return RectVisible(Handle(), &rect) != 0;
 }
+
+void TCanvas::ExcludeClipRect(const RECT& rect)
+{
+    ::ExcludeClipRect(Handle(), rect.left, rect.top, rect.right, rect.bottom);
+}
+
+UINT TCanvas::RealizePalette()
+{
+    const UINT changed = ::RealizePalette(Handle());
+    return changed == GDI_ERROR ? 0 : changed;
+}

@@ -61,6 +61,11 @@ public:
 
     RECT ClipRect();
     bool IsRectVisible(const RECT& rect);
+    // Takes the rectangle out of the clip region: later drawing leaves it.
+    void ExcludeClipRect(const RECT& rect);
+    // Maps the palette selected into the context to the device; answers the
+    // number of entries that changed in the system palette.
+    UINT RealizePalette();
 
 protected:
     // Gives the canvas a device context, with SetHandle; the base has none

@@ -284,7 +284,7 @@ void TWinControl::SetErrorHandler(TErrorHandler handler)
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner)
 {
-    brush_.OnChange = TNotifyEvent([this](TObject*) { Invalidate(); });
+    ReplaceBrush(std::make_unique<TBrush>());
     font_.OnChange = TNotifyEvent([this](TObject*) { FontChanged(); });
 }
 
@@ -785,10 +785,17 @@ void TWinControl::Repaint()
 
 void TWinControl::PaintBackground(HDC dc)
 {
-    if (brush_.Style() == TBrushStyle::Clear)
+    if (Brush().Style() == TBrushStyle::Clear)
         return;
     const RECT client = ClientRect();
-    FillRect(dc, &client, brush_.Handle());
+    FillRect(dc, &client, Brush().Handle());
+}
+
+void TWinControl::ReplaceBrush(std::unique_ptr<TBrush> brush)
+{
+    brush->OnChange = TNotifyEvent([this](TObject*) { Invalidate(); });
+    brush_ = std::move(brush);
+    Invalidate();
 }
 
 void TWinControl::VisibleChanged()

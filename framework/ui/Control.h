@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -193,10 +194,11 @@ public:
     bool TabStop() const { return tabStop_; }
     void SetTabStop(bool tabStop);
 
-    // The window's background; its colour is the control's colour.
-    TBrush& Brush() { return brush_; }
-    TColor Color() const { return brush_.Color(); }
-    void SetColor(TColor color) { brush_.SetColor(color); }
+    // The window's background; its colour is the control's colour. The
+    // framework's erasing and background painting use it.
+    TBrush& Brush() { return *brush_; }
+    TColor Color() const { return brush_->Color(); }
+    void SetColor(TColor color) { brush_->SetColor(color); }
     // Follows the parent's font.
     TFont& Font() { return font_; }
 
@@ -260,6 +262,10 @@ protected:
     bool Aligning() const { return aligning_; }
     // The non-client frame: window size minus client size.
     virtual SIZE FrameSize() const { return {0, 0}; }
+    // Puts a brush of the subclass's own kind in place of the control's, as
+    // it is; a change of it repaints the control unless the subclass hooks
+    // its change event itself.
+    void ReplaceBrush(std::unique_ptr<TBrush> brush);
 
     void VisibleChanged() override;
     void EnabledChanged() override;
@@ -287,7 +293,7 @@ private:
     std::vector<TWinControl*> tabList_;
     int requestedTabOrder_ = -1;
     bool tabStop_ = false;
-    TBrush brush_;
+    std::unique_ptr<TBrush> brush_;
     TFont font_;
     SIZE lastClientSize_{0, 0};
     bool aligning_ = false;

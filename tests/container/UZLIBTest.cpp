@@ -177,6 +177,13 @@ TEST(Decompress, DamagedTruncatedOrOverDeclaredContainersFailWithError)
 
     // The checksum is missing altogether.
     EXPECT_EQ(ErrorOf(Container(Bytes(stream.begin(), stream.end() - 4), size)), "error");
+
+    // A header that asks for a preset dictionary: inflating can never go on
+    // (0x7820 is a valid zlib header with the dictionary flag set).
+    Bytes dictionary = stream;
+    dictionary[0] = 0x78;
+    dictionary[1] = 0x20;
+    EXPECT_EQ(ErrorOf(Container(dictionary, size)), "error");
 }
 
 TEST(Decompress, ErrorsOfTheSourcePropagateUnchanged)

@@ -84,6 +84,54 @@ TEST(BitmapSharing, ASharedImageOutlivesTheBitmapItCameFrom)
     EXPECT_EQ(Rendered(copy), expected);
 }
 
+TEST(BitmapSharing, SharingIsAnsweredForBothSidesAndEndsWithAChange)
+{
+    TBitmap original;
+    Load(original, kTrueColor);
+    TBitmap copy;
+    EXPECT_FALSE(copy.SharesImageWith(original));
+    copy.Assign(original);
+    EXPECT_TRUE(copy.SharesImageWith(original));
+    EXPECT_TRUE(original.SharesImageWith(copy));
+    copy.Canvas().SetPixel(0, 0, clRed);
+    EXPECT_FALSE(copy.SharesImageWith(original));
+}
+
+// A mapping set on a bitmap's own context must survive a copy of the shared
+// image made for the other side, whether the copy reads the colour table (a
+// palette section) or the pixels through the context (a device bitmap).
+class BitmapContext : public testing::TestWithParam<bool> {};
+
+TEST_P(BitmapContext, KeepsItsMappingWhenASharingBitmapMakesItsOwnCopy)
+{
+    const bool deviceBitmap = GetParam();
+    TBitmap original;
+    Load(original, deviceBitmap ? kTrueColor : kEightBit);
+    if (deviceBitmap)
+        original.SetHandleType(TBitmapHandleType::DDB);
+    const std::vector<DWORD> expected = Rendered(original);
+    TBitmap copy;
+    copy.Assign(original);
+
+    const HDC dc = original.Canvas().Handle();
+    SetViewportOrgEx(dc, 3, 2, nullptr);
+    copy.Canvas().SetPixel(0, 0, clRed);
+
+    ASSERT_TRUE(original.Canvas().HandleAllocated());
+    EXPECT_EQ(original.Canvas().Handle(), dc);
+    POINT origin{};
+    GetViewportOrgEx(dc, &origin);
+    EXPECT_EQ(origin.x, 3);
+    EXPECT_EQ(origin.y, 2);
+
+    // The copy took the pixels unshifted (the changed one aside).
+    std::vector<DWORD> copied = Rendered(copy);
+    copied[0] = expected[0];
+    EXPECT_EQ(copied, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SectionAndDeviceBitmap, BitmapContext, testing::Bool());
+
 TEST(BitmapShape, ResizingKeepsTheTopLeftAndFillsWhite)
 {
     TBitmap bitmap;

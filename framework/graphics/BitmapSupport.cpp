@@ -1,0 +1,56 @@
+#include "framework/graphics/BitmapSupport.h"
+
+#include <algorithm>
+
+#include "framework/graphics/Graphic.h"
+
+TSelectedBitmap::TSelectedBitmap(HBITMAP bitmap, HPALETTE palette) : dc_(CreateCompatibleDC(nullptr))
+{
+    if (!dc_)
+        throw EOutOfResources();
+    oldBitmap_ = SelectObject(dc_, bitmap);
+    if (palette) {
+        oldPalette_ = SelectPalette(dc_, palette, TRUE);
+        RealizePalette(dc_);
+    }
+}
+
+TSelectedBitmap::~TSelectedBitmap()
+{
+    if (oldPalette_)
+        SelectPalette(dc_, oldPalette_, TRUE);
+    SelectObject(dc_, oldBitmap_);
+    DeleteDC(dc_);
+}
+
+std::vector<RGBQUAD> PaletteColors(HPALETTE palette, int limit)
+{
+    PALETTEENTRY entries[256];
+    const UINT count = GetPaletteEntries(palette, 0, static_cast<UINT>(std::clamp(limit, 0, 256)), entries);
+    std::vector<RGBQUAD> colors(count);
+    for (UINT i = 0; i < count; ++i)
+        colors[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+    return colors;
+}
+
+HPALETTE PaletteFromColors(const std::vector<RGBQUAD>& colors)
+{
+    if (colors.empty())
+        return nullptr;
+    struct {
+        WORD version;
+        WORD count;
+        PALETTEENTRY entries[256];
+    } palette{0x300, static_cast<WORD>(std::min<std::size_t>(colors.size(), 256)), {}};
+    for (std::size_t i = 0; i < palette.count; ++i)
+        palette.entries[i] = PALETTEENTRY{colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
+    HPALETTE handle = CreatePalette(reinterpret_cast<LOGPALETTE*>(&palette));
+    if (!handle)
+        throw EOutOfResources();
+    return handle;
+}
+
+HPALETTE CopyPalette(HPALETTE palette)
+{
+    return palette ? PaletteFromColors(PaletteColors(palette, 256)) : nullptr;
+}

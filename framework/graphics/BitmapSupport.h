@@ -1,0 +1,45 @@
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+// Pieces of the bitmap code that other bitmap libraries share: a bitmap
+// header with room for any colour table, a memory context holding one
+// bitmap, and conversions between palettes and colour tables.
+
+// A BITMAPINFO with room for a full colour table or the three masks.
+struct TDibHeader {
+    BITMAPINFOHEADER header{};
+    RGBQUAD colors[256]{};
+
+    BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(this); }
+};
+
+// A memory context with one bitmap (and its palette) selected, for one scope.
+// A bitmap can be selected into one context at a time: the caller makes sure
+// no other context holds it. Raises EOutOfResources when no context can be
+// made.
+class TSelectedBitmap {
+public:
+    explicit TSelectedBitmap(HBITMAP bitmap, HPALETTE palette = nullptr);
+    ~TSelectedBitmap();
+    TSelectedBitmap(const TSelectedBitmap&) = delete;
+    TSelectedBitmap& operator=(const TSelectedBitmap&) = delete;
+
+    HDC Handle() const { return dc_; }
+
+private:
+    HDC dc_;
+    HGDIOBJ oldBitmap_ = nullptr;
+    HPALETTE oldPalette_ = nullptr;
+};
+
+// The palette's first entries (at most limit, at most 256) as colour-table
+// entries.
+std::vector<RGBQUAD> PaletteColors(HPALETTE palette, int limit);
+// A new palette of the colours (at most 256); none for no colours. Raises
+// EOutOfResources when the platform refuses.
+HPALETTE PaletteFromColors(const std::vector<RGBQUAD>& colors);
+// A new palette with the same colours; none for none. The caller owns it.
+HPALETTE CopyPalette(HPALETTE palette);
