@@ -1,0 +1,12 @@
+#include "imagepack/ImagePackClasses.h"
+
+#include "imagepack/UBitmapControl.h"
+#include "imagepack/UImageEx.h"
+#include "imagepack/UOriginalControl.h"
+
+void RegisterImagePackClasses()
+{
+    TClassRegistry::Register<TBitmapControl>();
+    TClassRegistry::Register<TImageEx>();
+    TClassRegistry::Register<TOriginalControl>();
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "framework/graphics/Bitmap.h"
+#include "framework/graphics/Canvas.h"
+#include "framework/graphics/Picture.h"
+#include "framework/runtime/Handles.h"
+#include "framework/ui/Form.h"
+#include "imagepack/UImageEx.h"
+#include "imagepack/UImagePack.h"
+
+// One image, 100 x 50: the left half in one colour, the right half in
+// another. Indices from the count on are invalid.
+class TTestPack : public TImagePack {
+public:
+    explicit TTestPack(TComponent* owner, COLORREF left = RGB(255, 0, 0), COLORREF right = RGB(0, 0, 255))
+        : TImagePack(owner)
+    {
+        image.SetPixelFormat(TPixelFormat::Bit32);
+        image.SetSize(100, 50);
+        TCanvas& canvas = image.Canvas();
+        canvas.Brush().SetColor(left);
+        canvas.FillRect(RECT{0, 0, 50, 50});
+        canvas.Brush().SetColor(right);
+        canvas.FillRect(RECT{50, 0, 100, 50});
+    }
+
+    static constexpr std::string_view kClassName = "TTestPack";
+    std::string_view ClassName() const override { return kClassName; }
+
+    std::int32_t GetCount() override { return count; }
+    RECT GetImageRect(std::int32_t index) override
+    {
+        return IsInvalidIndex(index) ? RECT{0, 0, 0, 0} : RECT{0, 0, image.Width(), image.Height()};
+    }
+    void GetImage(TPicture& picture, std::int32_t) override { picture.Assign(image); }
+    void StretchDraw(TCanvas& canvas, const RECT& rect, std::int32_t index) override
+    {
+        ++draws;
+        TImagePack::StretchDraw(canvas, rect, index);
+    }
+
+    std::int32_t count = 1;
+    int draws = 0;
+    TBitmap image;
+};
+
+// A borderless form on the screen, to hold the controls under test.
+class TTestForm : public TForm {
+public:
+    explicit TTestForm(TComponent* owner = nullptr) : TForm(owner)
+    {
+        SetBorderStyle(TFormBorderStyle::None);
+        SetBounds(40, 40, 300, 260);
+    }
+
+    static constexpr std::string_view kClassName = "TTestForm";
+    std::string_view ClassName() const override { return kClassName; }
+};
+
+// What a window shows, read back from its device context.
+class TWindowPixels {
+public:
+    explicit TWindowPixels(HWND window)
+    {
+        RECT client;
+        GetClientRect(window, &client);
+        width_ = client.right;
+        height_ = client.bottom;
+        BITMAPINFO info{};
+        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        DWORD* bits = nullptr;
+        const TGdiObject<HBITMAP> bitmap(
+            CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+        const TWindowDC source(window);
+        HDC memory = CreateCompatibleDC(source.Handle());
+        {
+            const TSelectedObject selected(memory, bitmap.Get());
+            BitBlt(memory, 0, 0, width_, height_, source.Handle(), 0, 0, SRCCOPY);
+            GdiFlush();
+            pixels_.assign(bits, bits + width_ * height_);
+        }
+        DeleteDC(memory);
+        for (DWORD& pixel : pixels_)
+            pixel = RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF);
+    }
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    COLORREF At(int x, int y) const { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
+    // How many pixels of the rectangle differ from the colour.
+    int CountOther(const RECT& rect, COLORREF color) const
+    {
+        int other = 0;
+        for (int y = rect.top; y < rect.bottom; ++y)
+            for (int x = rect.left; x < rect.right; ++x)
+                other += At(x, y) != color;
+        return other;
+    }
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<COLORREF> pixels_;
+};
+
+// Paints what is invalid now, then reads the window back.
+inline TWindowPixels PaintedPixels(TWinControl& control)
+{
+    UpdateWindow(control.Handle());
+    return TWindowPixels(control.Handle());
+}
