@@ -346,7 +346,7 @@ TEST(DibFuzz, DamagedBitmapsRaiseOnlyTheirErrorsThroughEveryKindOfStream)
     std::printf("%d loads in %.1f s\n", runs, seconds);
 }
 
-constexpr int kSafetyMutationsPerSeed = 800;
+constexpr int kSafetyMutationsPerSeed = 600;
 
 TEST(DibFuzz, DamagedBitmapsReachingASafetyBitmapRaiseOnlyTheirErrorsAndChangeNothing)
 {
