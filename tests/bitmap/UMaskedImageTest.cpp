@@ -139,16 +139,6 @@ std::vector<DWORD> DrawnOverBackground(TMaskedImage& masked, int width, int heig
     return target.Pixels();
 }
 
-TEST_P(MaskedImageVariant, StartsCleanAndInvalidatingMakesBothDirty)
-{
-    auto masked = Make();
-    EXPECT_FALSE(masked->MaskDirty());
-    EXPECT_FALSE(masked->ImageDirty());
-    masked->Invalidate();
-    EXPECT_TRUE(masked->MaskDirty());
-    EXPECT_TRUE(masked->ImageDirty());
-}
-
 TEST_P(MaskedImageVariant, DrawsTheBackgroundExactlyWhereTransparentAndThePictureElsewhere)
 {
     for (int bitCount : {24, 32}) {

@@ -146,8 +146,12 @@ TEST(SafetyBitmapAssign, ABitmapSharingTheImageGivesOnlyItsTransparencySettings)
     bitmap.OnChange = TNotifyEvent([&](TObject*) { ++changes; });
     TBitmap before;
     before.Assign(bitmap);
+    // The picture is not taken again: the canvas keeps its context.
+    const HDC context = bitmap.Canvas().Handle();
     bitmap.Assign(sharing);
     EXPECT_TRUE(bitmap.SharesImageWith(before));
+    EXPECT_TRUE(bitmap.Canvas().HandleAllocated());
+    EXPECT_EQ(bitmap.Canvas().Handle(), context);
     EXPECT_TRUE(bitmap.Transparent());
     EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::Fixed);
     EXPECT_EQ(bitmap.TransparentColor() & 0xFFFFFF, clRed);
