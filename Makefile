@@ -1,6 +1,7 @@
 # make test: install what is missing, build everything, run every test.
 # make demo: build, then run the updater on a demo installation.
-# make bench: time the apply step against a one-shot inflate; size the updater.
+# make bench: time the apply step against a one-shot inflate and the mask build
+#   and transparent drawing; size the updater.
 # make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp] [FORCE=1]:
 #   build, check and write to dist/ the updater that carries that executable.
 #

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "bitmap/USafetyBitmap.h"
 #include "framework/controls/StandardClasses.h"
 #include "framework/ui/Application.h"
 #include "updater/FMain.h"
@@ -23,6 +24,8 @@ void __gnu_cxx::__verbose_terminate_handler()
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    // Every bitmap a picture loads, for the whole run, is a safety bitmap.
+    const TSafetyBitmapRegistration safetyBitmaps;
     RegisterStandardClasses();
     TClassRegistry::Register<TReadyNotifier>();
     try {

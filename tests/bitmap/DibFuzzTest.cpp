@@ -1,5 +1,6 @@
 // Mutation fuzzing of the readers of outside data: bitmap data through the
-// three kinds of stream TDIB reads from, and RIFF palettes. Seeds and every
+// three kinds of stream TDIB reads from, through the safety bitmap's clipboard,
+// form-data and worker-thread loading, and RIFF palettes. Seeds and every
 // input that once failed are kept in tests/bitmap/fuzz/. A failing input is
 // written to the build folder's fuzz-failures/ for keeping.
 
@@ -13,8 +14,10 @@
 
 #include "bitmap/UDIB.h"
 #include "bitmap/UPaletteUtil.h"
+#include "bitmap/USafetyBitmap.h"
 #include "container/UZLIB.h"
 #include "tests/bitmap/BitmapTestSupport.h"
+#include "tests/bitmap/MaskTestSupport.h"
 
 // The largest single allocation while watching, to tell allocations the data
 // justifies from those it merely claims.
@@ -23,23 +26,26 @@ bool watching = false;
 std::size_t largest = 0;
 } // namespace
 
+// The process heap, not malloc: the compiler then sees no mismatch between
+// this allocation and the runtime's free.
 void* operator new(std::size_t size)
 {
     if (watching && size > largest)
         largest = size;
-    if (void* memory = std::malloc(size ? size : 1))
+    if (void* memory = HeapAlloc(GetProcessHeap(), 0, size ? size : 1))
         return memory;
     throw std::bad_alloc();
 }
 
 void operator delete(void* memory) noexcept
 {
-    std::free(memory);
+    if (memory)
+        HeapFree(GetProcessHeap(), 0, memory);
 }
 
 void operator delete(void* memory, std::size_t) noexcept
 {
-    std::free(memory);
+    operator delete(memory);
 }
 
 namespace {
@@ -207,6 +213,86 @@ std::string LoadOnce(const Bytes& input, TStreamKind kind)
     return {};
 }
 
+// The ways outside data reaches a safety bitmap besides a plain stream: a
+// clipboard DIB (the data without its file header), form data (a length,
+// then the data) and loading off the main thread (a container).
+enum class TSafetyRoute { Clipboard, FormData, Worker };
+
+Bytes SafetySeed(const Bytes& file, TSafetyRoute route)
+{
+    switch (route) {
+    case TSafetyRoute::Clipboard: return file.size() > 14 ? PackedDibOf(file) : Bytes{};
+    case TSafetyRoute::FormData: {
+        Bytes form(4);
+        const auto length = static_cast<DWORD>(file.size());
+        std::memcpy(form.data(), &length, 4);
+        form.insert(form.end(), file.begin(), file.end());
+        return form;
+    }
+    default: return ContainerOf(file);
+    }
+}
+
+void LoadThroughRoute(TSafetyBitmap& bitmap, const Bytes& input, TSafetyRoute route)
+{
+    if (route == TSafetyRoute::Clipboard) {
+        const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, input.size());
+        if (!block)
+            throw EOutOfResources();
+        struct TFree {
+            HGLOBAL block;
+            ~TFree() { GlobalFree(block); }
+        } free{block};
+        if (!input.empty()) {
+            std::memcpy(GlobalLock(block), input.data(), input.size());
+            GlobalUnlock(block);
+        }
+        bitmap.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+        return;
+    }
+    const TGuardedBytes guarded(input);
+    TGuardedStream stream(guarded, input.size());
+    if (route == TSafetyRoute::FormData)
+        bitmap.ReadData(stream);
+    else
+        bitmap.LoadFromStream(stream);
+}
+
+// Loads one input into a bitmap that holds a picture already and draws what
+// it loaded, transparently; answers what went wrong, or nothing. A refused
+// input must leave the picture in place.
+std::string LoadSafetyOnce(const Bytes& input, TSafetyRoute route)
+{
+    TSafetyBitmap bitmap;
+    bitmap.SetSize(2, 2);
+    TBitmap before;
+    before.Assign(bitmap);
+    try {
+        LoadThroughRoute(bitmap, input, route);
+    } catch (const Exception& error) {
+        const bool expected = dynamic_cast<const EInvalidGraphic*>(&error) || dynamic_cast<const EReadError*>(&error) ||
+                              dynamic_cast<const EZLibError*>(&error) || dynamic_cast<const EOutOfResources*>(&error);
+        if (!expected)
+            return "unexpected error: " + error.Message();
+        return bitmap.SharesImageWith(before) ? std::string() : "a refused load changed the bitmap";
+    } catch (const std::exception& error) {
+        return std::string("unexpected error: ") + error.what();
+    }
+    // Damaged sizes make large pictures whose masks take long to build
+    // pixel by pixel: only small ones are drawn.
+    if (static_cast<std::int64_t>(bitmap.Width()) * bitmap.Height() > 65536)
+        return {};
+    try {
+        bitmap.SetTransparent(true);
+        TRenderTarget target(8, 8);
+        TAttachedCanvas canvas(target.Dc());
+        bitmap.Draw(canvas, RECT{0, 0, 8, 8});
+    } catch (const std::exception& error) {
+        return std::string("drawing what loaded failed: ") + error.what();
+    }
+    return {};
+}
+
 std::string ReadPaletteOnce(const Bytes& input)
 {
     const TGuardedBytes guarded(input);
@@ -258,6 +344,51 @@ TEST(DibFuzz, DamagedBitmapsRaiseOnlyTheirErrorsThroughEveryKindOfStream)
     }
     const double seconds = (GetTickCount() - started) / 1000.0;
     std::printf("%d loads in %.1f s\n", runs, seconds);
+}
+
+constexpr int kSafetyMutationsPerSeed = 600;
+
+TEST(DibFuzz, DamagedBitmapsReachingASafetyBitmapRaiseOnlyTheirErrorsAndChangeNothing)
+{
+    const std::string folder = FuzzFolder();
+    ASSERT_FALSE(folder.empty());
+    const DWORD started = GetTickCount();
+    std::vector<Bytes> files;
+    for (const char* pattern : {"*.bmp", "*.cbm"})
+        for (const std::string& path : FilesIn(folder + "\\seeds", pattern))
+            files.push_back(ReadAll(path));
+    for (const std::string& path : FilesIn(folder + "\\found", "*.bmp"))
+        files.push_back(ReadAll(path));
+    ASSERT_GE(files.size(), 5u);
+
+    int runs = 0;
+    for (TSafetyRoute route : {TSafetyRoute::Clipboard, TSafetyRoute::FormData, TSafetyRoute::Worker}) {
+        Bytes failed;
+        std::string fault;
+        auto campaign = [&] {
+            std::uint32_t seed = 2000 + static_cast<std::uint32_t>(route) * 100;
+            for (const Bytes& file : files) {
+                const Bytes original = SafetySeed(file, route);
+                TMutator mutator(seed++);
+                for (int i = 0; i <= kSafetyMutationsPerSeed && fault.empty(); ++i) {
+                    const Bytes input = i == 0 ? original : mutator.Mutate(original);
+                    fault = LoadSafetyOnce(input, route);
+                    ++runs;
+                    if (!fault.empty())
+                        failed = input;
+                }
+            }
+        };
+        // Loading off the main thread takes the framework's reader.
+        if (route == TSafetyRoute::Worker)
+            OnWorkerThread(campaign);
+        else
+            campaign();
+        if (!fault.empty())
+            Keep(failed, fault);
+    }
+    const double seconds = (GetTickCount() - started) / 1000.0;
+    std::printf("%d safety-bitmap loads in %.1f s\n", runs, seconds);
 }
 
 TEST(DibFuzz, DamagedRiffPalettesAreRefusedQuietly)
