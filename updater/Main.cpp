@@ -9,6 +9,7 @@
 #include "bitmap/USafetyBitmap.h"
 #include "framework/controls/StandardClasses.h"
 #include "framework/ui/Application.h"
+#include "imagepack/UPictureEX.h"
 #include "updater/FMain.h"
 #include "updater/Rdynotfy.h"
 
@@ -24,8 +25,10 @@ void __gnu_cxx::__verbose_terminate_handler()
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    // Every bitmap a picture loads, for the whole run, is a safety bitmap.
+    // Every bitmap and JPEG image a picture loads, for the whole run, is a
+    // safety one.
     const TSafetyBitmapRegistration safetyBitmaps;
+    const TSafetyJPEGImageRegistration safetyJpegImages;
     RegisterStandardClasses();
     TClassRegistry::Register<TReadyNotifier>();
     try {
