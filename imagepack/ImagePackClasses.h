@@ -1,5 +1,5 @@
 #pragma once
 
-// Registers the library's controls with the class registry, so that layouts
-// can name them. The program calls it once at start.
+// Registers the library's controls and image packs with the class registry,
+// so that layouts can name them. The program calls it once at start.
 void RegisterImagePackClasses();

@@ -11,7 +11,9 @@
 #include "bitmap/UPaletteUtil.h"
 #include "framework/ui/Application.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
+#include "imagepack/UMatrixImagePack.h"
 #include "tests/imagepack/DisplaySupport.h"
+#include "tests/imagepack/PictureResources.h"
 
 namespace {
 
@@ -67,6 +69,30 @@ TEST(DisplayOnPaletteScreen, AWindowPaintsWithTheDefaultPalette)
     }
     Application().SetOnException({});
     EXPECT_TRUE(errors.empty());
+}
+
+// A cell of a grid is a bitmap of 8 bits with the picture's colours, as the
+// screen shows them best.
+TEST(DisplayOnPaletteScreen, ACellOfAGridIsAnEightBitBitmapWithThePicturesPalette)
+{
+    const std::vector<COLORREF> colors{RGB(200, 10, 10), RGB(10, 200, 10), RGB(10, 10, 200)};
+    TMatrixImagePack pack(nullptr);
+    auto bitmap = std::make_unique<TSafetyBitmap>();
+    TMemoryStream stream = StreamOf(IndexedBitmapFile(30, 10, colors, [](int x, int) { return x / 10; }));
+    bitmap->LoadFromStream(stream);
+    pack.Image().ReplaceGraphic(std::move(bitmap));
+    pack.SetCountCol(3);
+    TPicture cell;
+    pack.GetImage(cell, 1);
+    auto* cellBitmap = dynamic_cast<TBitmap*>(cell.Graphic());
+    ASSERT_NE(cellBitmap, nullptr);
+    EXPECT_EQ(cellBitmap->PixelFormat(), TPixelFormat::Bit8);
+    EXPECT_EQ(cellBitmap->Width(), 10);
+    PALETTEENTRY entries[3];
+    ASSERT_EQ(GetPaletteEntries(cellBitmap->Palette(), 0, 3, entries), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(RGB(entries[i].peRed, entries[i].peGreen, entries[i].peBlue), colors[i]);
+    EXPECT_NE(cellBitmap->Palette(), pack.Image().Graphic()->Palette());
 }
 
 } // namespace
