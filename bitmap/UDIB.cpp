@@ -113,6 +113,23 @@ std::uint8_t* AllocateZeroed(std::uint32_t size)
     }
 }
 
+// The layouts the platform makes bitmaps of: a depth it knows, with a
+// compression that depth allows; run-length pixels bottom-up and of a stated
+// size. Any other layout is damaged data, which the platform would only
+// refuse later, when the bitmap is made.
+bool IsKnownLayout(const THeaderFields& h)
+{
+    switch (h.compression) {
+    case BI_RGB:
+        return h.bitsPerPixel == 1 || h.bitsPerPixel == 4 || h.bitsPerPixel == 8 || h.bitsPerPixel == 16 ||
+               h.bitsPerPixel == 24 || h.bitsPerPixel == 32;
+    case BI_RLE8: return h.bitsPerPixel == 8 && h.height > 0 && h.imageSize > 0;
+    case BI_RLE4: return h.bitsPerPixel == 4 && h.height > 0 && h.imageSize > 0;
+    case BI_BITFIELDS: return h.bitsPerPixel == 16 || h.bitsPerPixel == 32;
+    default: return false;
+    }
+}
+
 // The whole bitmap's size when the data holds it: file header, header,
 // table and pixels. Reads only what it has checked is there.
 std::uint64_t CheckedBitmapSize(const std::uint8_t* data, std::uint64_t available)
@@ -132,6 +149,8 @@ std::uint64_t CheckedBitmapSize(const std::uint8_t* data, std::uint64_t availabl
     if (planes != 1)
         throw EInvalidGraphic(kInvalidBitmapMessage);
     const THeaderFields fields = FieldsOf(header);
+    if (!IsKnownLayout(fields))
+        throw EInvalidGraphic(kInvalidBitmapMessage);
     const std::uint64_t tableEnd = kFileHeaderSize + HeaderAndTableSize64(fields);
     const std::uint64_t imageSize = ImageSize64(fields);
     if (tableEnd > available || imageSize > available - tableEnd)

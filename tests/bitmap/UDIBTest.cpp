@@ -257,6 +257,32 @@ TEST(DibLoading, DataThatIsNoBitmapIsAnInvalidGraphic)
     });
 }
 
+TEST(DibLoading, LayoutsThePlatformMakesNoBitmapOfAreInvalidGraphics)
+{
+    const BITMAPINFOHEADER layouts[] = {
+        InfoHeader(2, 2, 0),                         // no depth
+        InfoHeader(2, 2, 7),                         // a depth of no format
+        InfoHeader(2, 2, 8, 0x1000),                 // a compression of no format
+        InfoHeader(2, 2, 8, BI_JPEG, 0, 16),         // one the platform draws on printers only
+        InfoHeader(2, 2, 24, BI_RLE8, 0, 16),        // run lengths of another depth
+        InfoHeader(2, 2, 8, BI_RLE8),                // run lengths of no stated size
+        InfoHeader(2, -2, 4, BI_RLE4, 0, 16),        // run lengths top-down
+        InfoHeader(2, 2, 24, BI_BITFIELDS),          // masks for a depth without them
+    };
+    for (const BITMAPINFOHEADER& layout : layouts) {
+        SCOPED_TRACE(std::to_string(layout.biBitCount) + " bits, compression " + std::to_string(layout.biCompression));
+        Bytes file{'B', 'M'};
+        file.resize(14);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&layout);
+        file.insert(file.end(), bytes, bytes + sizeof layout);
+        // Room for any colour table and pixels: only the layout is wrong.
+        file.resize(file.size() + 2048);
+        ExpectEachStreamRaises(file, [](const std::exception& error) {
+            EXPECT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+        });
+    }
+}
+
 TEST(DibLoading, DataEndingBeforeWhatItsHeadersDeclareIsAReadError)
 {
     const Bytes file = MakeBitmapFile(kInfo8, 9, 9);
