@@ -1,13 +1,19 @@
-// Mutated compiled resource files read through TResStream. A file next to
-// the program is input that anyone can drop there, so whatever it holds the
+// Mutated compiled resource files read through TResStream, and mutated
+// picture resources loaded through TResourceImageLoader. A file next to the
+// program is input that anyone can drop there, so whatever it holds the
 // stream may only raise the read error or the not-found error, must not
-// crash, and must hand out nothing but a piece of the file. A run that does
-// not end is caught by the test's time limit.
+// crash, and must hand out nothing but a piece of the file; the loader may
+// raise those and its decoders' errors only, and keeps the picture as it was
+// when it raises. A run that does not end is caught by the test's time limit.
 //
-// fuzz/seeds holds the files that mutations start from: compiled.res from
-// the resource compiler, mixed.res written by hand with texts, numbers,
-// double-byte names, an empty and a duplicate entry. fuzz/found holds every
-// input that once went wrong; they are read unchanged on every run.
+// fuzz/seeds holds the files that the stream's mutations start from:
+// compiled.res from the resource compiler, mixed.res written by hand with
+// texts, numbers, double-byte names, an empty and a duplicate entry.
+// fuzz/picture-seeds holds those of the loader, one file for each kind of
+// picture: bare and compressed bitmaps, "CBM" resources (compressed, and a
+// bare run-length one), an icon image, a metafile and a JPEG image.
+// fuzz/found and fuzz/picture-found hold every input that once went wrong;
+// they are read unchanged on every run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,8 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "container/UZLIB.h"
+#include "framework/graphics/Icon.h"
+#include "framework/graphics/JpegDecoder.h"
+#include "framework/graphics/Metafile.h"
 #include "framework/runtime/Errors.h"
 #include "imagepack/UResStream.h"
+#include "imagepack/UResourceImageLoader.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -28,6 +39,7 @@ namespace {
 using TBytes = std::vector<unsigned char>;
 
 constexpr int kMutatedFiles = 10000;
+constexpr int kMutatedPictureFiles = 8000;
 
 struct TWanted {
     const char* type;
@@ -215,6 +227,143 @@ TEST_F(ResStreamFuzz, MutatedFilesRaiseOnlyTheReadAndNotFoundErrors)
     std::cout << "mutation seed " << seed << "\n";
     TMutator mutator(seed);
     for (int index = 0; index < kMutatedFiles && failures < 10; ++index)
+        Run(mutator.Mutate(seeds[static_cast<std::size_t>(index) % seeds.size()]), "mutation " + std::to_string(index));
+    DeleteFileA(current.c_str());
+}
+
+
+// Every picture resource of the seeds, with what a load that succeeds must
+// leave in the picture.
+struct TWantedPicture {
+    const char* type;
+    const char* name;
+    bool (*loaded)(const TGraphic*);
+};
+
+template <class T>
+bool Is(const TGraphic* graphic)
+{
+    return dynamic_cast<const T*>(graphic) != nullptr;
+}
+
+const TWantedPicture kWantedPictures[] = {
+    {"RT_BITMAP", "LOGO", Is<TSafetyBitmap>}, {"RT_BITMAP", "PACKED", Is<TSafetyBitmap>},
+    {"CBM", "LOGO", Is<TSafetyBitmap>},       {"CBM", "PLAIN", Is<TSafetyBitmap>},
+    {"RT_ICON", "ICON", Is<TIcon>},           {"METAFILE", "LOGO", Is<TMetafile>},
+    {"JPEG", "LOGO", Is<TJPEGImage>},
+};
+
+// What a failed load must leave alone: the graphic itself, its content and
+// whether it came from a resource.
+struct TPictureState {
+    const TGraphic* graphic = nullptr;
+    TBytes content;
+    bool fromResource = false;
+
+    static TPictureState Of(TPictureEx& picture)
+    {
+        TPictureState state{picture.Graphic(), {}, picture.LoadedFromResource()};
+        if (state.graphic) {
+            TMemoryStream saved;
+            state.graphic->SaveToStream(saved);
+            state.content.assign(saved.Memory(), saved.Memory() + saved.Size());
+        }
+        return state;
+    }
+    bool operator==(const TPictureState&) const = default;
+};
+
+class PictureResourceFuzz : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The loader takes its file in the program's folder, the build's bin.
+        loader.SetResFile("..\\tests\\imagepack\\picture-fuzz-current.res");
+    }
+
+    // The input under test lies in the build folder while it runs, so that a
+    // crash or a hang leaves it behind. The picture goes on from what the
+    // inputs before left in it, so a load meets graphics of its own kind and
+    // of others.
+    void Run(const TBytes& input, const std::string& origin)
+    {
+        ASSERT_TRUE(SaveBytes(current, input));
+        const std::string problem = Check();
+        if (problem.empty())
+            return;
+        const std::string kept =
+            BuildDir() + "\\tests\\imagepack\\picture-fuzz-failure-" + std::to_string(failures++) + ".res";
+        SaveBytes(kept, input);
+        ADD_FAILURE() << origin << ": " << problem << "; the input is kept in " << kept
+                      << " (move it to tests/imagepack/fuzz/picture-found)";
+    }
+
+    std::string Check()
+    {
+        for (const auto& wanted : kWantedPictures) {
+            const std::string which = std::string(wanted.type) + " " + wanted.name + ": ";
+            loader.SetResType(wanted.type);
+            loader.SetResName(wanted.name);
+            const TPictureState before = TPictureState::Of(picture);
+            try {
+                loader.Load();
+                if (!wanted.loaded(picture.Graphic()) || !picture.LoadedFromResource())
+                    return which + "a load that succeeded left no picture of its kind";
+                continue;
+            } catch (const EInvalidGraphic&) {
+            } catch (const EJPEGError&) {
+            } catch (const EZLibError&) {
+            } catch (const EReadError&) {
+            } catch (const EResNotFound&) {
+            } catch (const std::exception& error) {
+                return which + "unexpected error: " + MessageOf(error);
+            }
+            if (!(TPictureState::Of(picture) == before))
+                return which + "a failed load changed the picture";
+        }
+        return {};
+    }
+
+    std::string current = BuildDir() + "\\tests\\imagepack\\picture-fuzz-current.res";
+    TPictureEx picture;
+    TResourceImageLoader loader{picture};
+    int failures = 0;
+};
+
+TEST_F(PictureResourceFuzz, OnceFailingInputsAndSeedsLoad)
+{
+    const auto seeds = ReadFolder(CorpusDir() + "\\picture-seeds");
+    ASSERT_EQ(seeds.size(), 5u) << "seeds in " << CorpusDir();
+    for (const auto& seed : seeds)
+        Run(seed, "a seed");
+    // Each kind of picture was loaded from its seed at least once.
+    int kinds = 0;
+    for (const auto& wanted : kWantedPictures) {
+        for (const auto& seed : seeds) {
+            ASSERT_TRUE(SaveBytes(current, seed));
+            loader.SetResType(wanted.type);
+            loader.SetResName(wanted.name);
+            try {
+                loader.Load();
+                ++kinds;
+                break;
+            } catch (const EResNotFound&) {
+            }
+        }
+    }
+    EXPECT_EQ(kinds, static_cast<int>(std::size(kWantedPictures)));
+    for (const auto& found : ReadFolder(CorpusDir() + "\\picture-found"))
+        Run(found, "a once failing input");
+}
+
+TEST_F(PictureResourceFuzz, MutatedPictureResourcesRaiseOnlyTheirErrorsAndLeaveThePictureAlone)
+{
+    const auto seeds = ReadFolder(CorpusDir() + "\\picture-seeds");
+    ASSERT_FALSE(seeds.empty()) << "no seeds in " << CorpusDir();
+    const unsigned seed = GetTickCount() ^ GetCurrentProcessId();
+    std::cout << "mutation seed " << seed << "\n";
+    TMutator mutator(seed);
+    for (int index = 0; index < kMutatedPictureFiles && failures < 10; ++index)
         Run(mutator.Mutate(seeds[static_cast<std::size_t>(index) % seeds.size()]), "mutation " + std::to_string(index));
     DeleteFileA(current.c_str());
 }
