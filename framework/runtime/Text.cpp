@@ -5,19 +5,22 @@
 #include <cstdarg>
 #include <cstdio>
 
+// The system's own formatter: texts need no more than %d and %s, and the
+// C library's portable one would bring its float conversions into the
+// program.
 std::string Format(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
     va_list measure;
     va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    const int length = _vscprintf(format, measure);
     va_end(measure);
 
     std::string result;
     if (length > 0) {
         result.resize(static_cast<std::size_t>(length) + 1);
-        std::vsnprintf(result.data(), result.size(), format, args);
+        _vsnprintf(result.data(), result.size(), format, args);
         result.resize(static_cast<std::size_t>(length));
     }
     va_end(args);
