@@ -55,7 +55,7 @@ public:
     // From another picture: a graphic of the same class (JPEG images apart)
     // takes the source's content in place. From a TClipboard: the first of
     // its bitmap, DIB and enhanced-metafile formats that a registered class
-    // reads.
+    // reads; EAssignError when there is none.
     void Assign(const TPersistent& source) override;
     void DefineProperties(TProperties& properties) override;
 

@@ -90,17 +90,6 @@ TEST_F(PictureEx, AChangeMadeWhileAChangeIsHandledIsNotAnnouncedAgain)
     EXPECT_FALSE(picture.Changing());
 }
 
-TEST_F(PictureEx, AnUpdateAnnouncesItsChangesToTheListenersOnce)
-{
-    picture.ChangeNotify().BeginUpdate();
-    picture.Assign(*SolidBitmap(4, 4, kRed));
-    picture.Assign(*SolidBitmap(5, 5, kBlue));
-    EXPECT_EQ(Heard("listener"), 0);
-    picture.ChangeNotify().EndUpdate();
-    EXPECT_EQ(Heard("owner"), 2);
-    EXPECT_EQ(Heard("listener"), 1);
-}
-
 TEST_F(PictureEx, TheAccessorsKeepAGraphicOfTheirKindAndReplaceAnotherSilently)
 {
     picture.Assign(*SolidBitmap(4, 4, kRed));
