@@ -4,6 +4,7 @@
 #include "framework/runtime/StringTable.h"
 #include "framework/runtime/Text.h"
 #include "framework/ui/Application.h"
+#include "imagepack/UImageEx.h"
 #include "resources/StringIds.h"
 #include "updater/ButtonGlyph.h"
 #include "updater/FDoUpdate.h"
@@ -25,6 +26,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     Publish("btnAbortClick", this, &TfrmMain::btnAbortClick);
     PublishField("btnSetup", btnSetup);
     PublishField("btnAbort", btnAbort);
+    PublishField("Image1", Image1);
 }
 
 HPALETTE TfrmMain::GetPalette()
@@ -40,11 +42,28 @@ void TfrmMain::FormCreate(TObject*)
         LoadUpdateVersion();
         Application().SetTitle(Format(LoadStr(IDS_TITLE_FORMAT).c_str(), UpdateVersionMajor, UpdateVersionMinor));
         SetText(Application().Title());
+        // The logo covers the client area.
+        Brush().SetStyle(TBrushStyle::Clear);
         LoadButtonGlyph(*btnSetup);
+        FitLogo();
     } catch (const std::exception& error) {
         Application().ShowException(error);
         Application().Terminate();
     }
+}
+
+void TfrmMain::FitLogo()
+{
+    // Sized afresh, whatever order the layout's components finished in; the
+    // window follows the picture.
+    Image1->SetBounds(0, 0, 1, 1);
+    Image1->SetAutoSize(false);
+    Image1->SetAutoSize(true);
+    // A logo smaller than the buttons reach leaves part of the client area
+    // uncovered: that part shows the window's colour, not whatever was on
+    // the screen before.
+    if (Image1->Width() < ClientWidth() || Image1->Height() < ClientHeight())
+        Brush().SetStyle(TBrushStyle::Solid);
 }
 
 void TfrmMain::btnSetupClick(TObject*)

@@ -5,8 +5,10 @@
 #include "framework/ui/Form.h"
 
 class TBitBtn;
+class TImageEx;
 
-// The main window: the logo with the update and exit buttons on it.
+// The main window: the logo with the update and exit buttons on it, as
+// large as the logo.
 class TfrmMain : public TForm {
 public:
     explicit TfrmMain(TComponent* owner);
@@ -35,4 +37,9 @@ public:
 
     TBitBtn* btnSetup = nullptr;
     TBitBtn* btnAbort = nullptr;
+    TImageEx* Image1 = nullptr;
+
+private:
+    // Sizes the picture control, and with it the window, to the logo.
+    void FitLogo();
 };

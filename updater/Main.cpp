@@ -9,6 +9,7 @@
 #include "bitmap/USafetyBitmap.h"
 #include "framework/controls/StandardClasses.h"
 #include "framework/ui/Application.h"
+#include "imagepack/ImagePackClasses.h"
 #include "imagepack/UPictureEX.h"
 #include "updater/FMain.h"
 #include "updater/Rdynotfy.h"
@@ -30,6 +31,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const TSafetyBitmapRegistration safetyBitmaps;
     const TSafetyJPEGImageRegistration safetyJpegImages;
     RegisterStandardClasses();
+    RegisterImagePackClasses();
     TClassRegistry::Register<TReadyNotifier>();
     try {
         const std::unique_ptr<TfrmMain> frmMain = CreateForm<TfrmMain>(nullptr);
