@@ -77,9 +77,10 @@ def read_logo(path, shown):
     except OSError as error:
         raise ReleaseError(f"the logo {shown} cannot be read: {error.strerror}") from None
     try:
-        return data, bmp_file.read_bitmap_info(data)
+        bmp_file.read_bitmap_info(data)
     except bmp_file.BMPFormatError as error:
         raise ReleaseError(f"the logo {shown} is not a BMP file that can be carried: {error}") from None
+    return data
 
 
 def build(build_dir, cache, payload, major, minor, logo):
@@ -110,17 +111,19 @@ def strip(built, stripped, symbols):
             raise ReleaseError(f"{command[0]} failed on {built}")
 
 
-def unpack_container(container):
+def unpack_container(container, what):
     header = len(CONTAINER_SIGNATURE) + 4
+    if container is None:
+        raise ReleaseError(f"the built updater carries no {what}")
     if not container.startswith(CONTAINER_SIGNATURE) or len(container) < header:
-        raise ReleaseError("the carried payload is not in its compressed container")
+        raise ReleaseError(f"the carried {what} is not in its compressed container")
     size = int.from_bytes(container[len(CONTAINER_SIGNATURE):header], "little")
     try:
         data = zlib.decompress(container[header:])
     except zlib.error as error:
-        raise ReleaseError(f"the carried payload does not inflate: {error}") from None
+        raise ReleaseError(f"the carried {what} does not inflate: {error}") from None
     if len(data) != size:
-        raise ReleaseError(f"the carried payload inflates to {len(data)} bytes, not the {size} it announces")
+        raise ReleaseError(f"the carried {what} inflates to {len(data)} bytes, not the {size} it announces")
     return data
 
 
@@ -147,10 +150,16 @@ def inspect(updater, payload, major, minor, logo):
     if shown != (major, minor):
         raise ReleaseError(f"the built updater carries version {title_version(*shown)}, "
                            f"not {title_version(major, minor)}")
-    if container is None or unpack_container(container) != payload:
+    if unpack_container(container, "payload") != payload:
         raise ReleaseError("the payload carried by the built updater differs from the payload given")
-    if carried_logo != logo[bmp_file.FILE_HEADER_SIZE:]:
+    # The logo is carried compressed, the whole bitmap file in the container.
+    carried_logo_file = unpack_container(carried_logo, "logo")
+    if carried_logo_file != logo:
         raise ReleaseError("the logo carried by the built updater differs from the logo given")
+    try:
+        logo_info = bmp_file.read_bitmap_info(carried_logo_file)
+    except bmp_file.BMPFormatError as error:
+        raise ReleaseError(f"the logo carried by the built updater cannot be read back: {error}") from None
     if manifest is None:
         raise ReleaseError("the built updater has no application manifest")
     level = re.search(rb'requestedExecutionLevel\s+level="([A-Za-z]+)"', manifest)
@@ -160,6 +169,8 @@ def inspect(updater, payload, major, minor, logo):
     return {
         "title": title_version(*shown),
         "compressed": len(container),
+        "logo": logo_info,
+        "logo_compressed": len(carried_logo),
         "imports": list(imports),
         "os_version": image.os_version,
         "level": level.group(1).decode() if level else "none",
@@ -189,7 +200,7 @@ def release(args):
     minor = read_number("MINOR", args.minor)
     logo_shown = args.logo or str(DEFAULT_LOGO.relative_to(REPOSITORY))
     logo_path = Path(args.logo).resolve() if args.logo else DEFAULT_LOGO
-    logo, logo_info = read_logo(logo_path, logo_shown)
+    logo = read_logo(logo_path, logo_shown)
     problem = disagreement(product_version, major, minor)
     if problem and not args.force:
         raise ReleaseError(f"{problem}; set FORCE=1 to build it anyway")
@@ -217,8 +228,8 @@ def release(args):
         ("payload", f"{args.payload}"),
         ("product version", f"{shown_version}{version_note}"),
         ("payload size", f"{len(payload):,} bytes, {made['compressed']:,} compressed"),
-        ("logo", f"{logo_shown}, {logo_info.width} x {logo_info.height}, "
-                 f"{logo_info.bits_per_pixel} bits per pixel"),
+        ("logo", f"{logo_shown}, {made['logo'].width} x {made['logo'].height}, "
+                 f"{made['logo'].bits_per_pixel} bits per pixel, {made['logo_compressed']:,} bytes compressed"),
         ("updater size", f"{len(updater):,} bytes stripped, {len(updater) - made['compressed']:,} "
                          "without the payload"),
         ("SHA-256", hashlib.sha256(updater).hexdigest()),

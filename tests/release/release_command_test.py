@@ -128,7 +128,11 @@ class Release(unittest.TestCase):
         container = image.resource(RT_RCDATA, "UPDATEDATA")
         self.assertEqual(container[:13], b"ZLIBCompress\x1a")
         self.assertEqual(zlib.decompress(container[17:]), payload)
-        self.assertEqual(image.resource(RT_BITMAP, "LOGO"), logo[14:])
+        # The logo is a bitmap resource holding the whole file compressed.
+        carried_logo = image.resource(RT_BITMAP, "LOGO")
+        self.assertEqual(carried_logo[:13], b"ZLIBCompress\x1a")
+        self.assertEqual(struct.unpack_from("<I", carried_logo, 13)[0], len(logo))
+        self.assertEqual(zlib.decompress(carried_logo[17:]), logo)
 
     def test_release_of_the_stand_in(self):
         dist = WORK / "dist"
@@ -145,6 +149,7 @@ class Release(unittest.TestCase):
         self.assertEqual(system_imports.unsupported_imports(image.imports(), allowed), [])
 
         compressed = len(image.resource(RT_RCDATA, "UPDATEDATA"))
+        logo_compressed = len(image.resource(RT_BITMAP, "LOGO"))
         lines = [line.strip() for line in out.splitlines()]
         for line in (
             f"Zelmoria updater 3.04: {dist}/ZelmoriaUpdate-3.0.4.exe",
@@ -152,7 +157,7 @@ class Release(unittest.TestCase):
             f"payload          {payload}",
             "product version  3.0.4.0",
             f"payload size     {payload.stat().st_size:,} bytes, {compressed:,} compressed",
-            "logo             resources/bitmaps/LOGO.bmp, 370 x 251, 8 bits per pixel",
+            f"logo             resources/bitmaps/LOGO.bmp, 370 x 251, 8 bits per pixel, {logo_compressed:,} bytes compressed",
             f"updater size     {len(updater):,} bytes stripped, {len(updater) - compressed:,} without the payload",
             f"SHA-256          {hashlib.sha256(updater).hexdigest()}",
             f"imports          {', '.join(image.imports())} (the system's only)",
@@ -169,7 +174,8 @@ class Release(unittest.TestCase):
         out = self.release(dist, PAYLOAD=stand_in("3.0.4.0"), MAJOR="3", MINOR="4", LOGO=logo)
         _, image = self.read_back(dist, "ZelmoriaUpdate-3.0.4.exe")
         self.assert_carries(image, stand_in("3.0.4.0").read_bytes(), 3, 4, logo.read_bytes())
-        self.assertIn(f"logo             {logo}, 64 x 32, 8 bits per pixel", out)
+        logo_compressed = len(image.resource(RT_BITMAP, "LOGO"))
+        self.assertIn(f"logo             {logo}, 64 x 32, 8 bits per pixel, {logo_compressed:,} bytes compressed", out)
 
     def test_forced_release_of_a_payload_of_another_version(self):
         dist = WORK / "dist-forced"
