@@ -4,6 +4,8 @@
 #   and transparent drawing; size the updater.
 # make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp] [FORCE=1]:
 #   build, check and write to dist/ the updater that carries that executable.
+# make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
+#   write the resource file that, next to an updater, replaces its logo.
 #
 # The product is the 32-bit build in build/. Where the kernel runs no 32-bit
 # code (some virtual machines), Wine cannot run 32-bit Windows programs
@@ -14,11 +16,12 @@ BUILD := build
 BUILD64 := build64
 RELEASE_BUILD := build-release
 DIST := dist
+IMAGE_RES := $(DIST)/Image.res
 CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
 
-.PHONY: all setup build run-build test demo bench release clean
+.PHONY: all setup build run-build test demo bench release image-res clean
 
 all: build
 
@@ -53,6 +56,11 @@ release: setup
 	@tools/release.py --payload "$(PAYLOAD)" --major "$(MAJOR)" --minor "$(MINOR)" \
 		$(if $(LOGO),--logo "$(LOGO)") $(if $(filter-out 0,$(FORCE)),--force) \
 		--build-dir $(RELEASE_BUILD) --dist $(DIST) --cache $(CACHE)
+
+image-res:
+	@if [ -z "$(LOGO)" ]; then echo "usage: make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=$(IMAGE_RES)]" >&2; exit 2; fi
+	@mkdir -p "$(dir $(IMAGE_RES))"
+	@python3 tools/image_res.py $(if $(filter-out 0,$(COMPRESS)),--compress) "$(LOGO)" "$(IMAGE_RES)"
 
 clean:
 	rm -rf $(BUILD) $(BUILD64) $(RELEASE_BUILD)

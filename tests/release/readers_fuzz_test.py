@@ -1,6 +1,7 @@
-"""Bounded fuzzing of the readers that the release command trusts with
-outside files: the executable reader (payloads, the built updater) and the
-bitmap check (logos).
+"""Bounded fuzzing of the readers that the release tools trust with outside
+files: the executable reader (payloads, the built updater), the bitmap check
+(logos) and the writer of logo resource files (image_res.py), whose every
+file must read back as the bitmap it was given.
 
 A damaged input must be read or refused with the reader's own error, quickly;
 any other exception is a fault. The seeds in fuzz/seeds are a minimal 32- and
@@ -11,14 +12,17 @@ kept in fuzz/found and read first; a new failure is written to the working
 folder for adding there.
 """
 import random
+import struct
 import sys
 import time
 import unittest
+import zlib
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "tools"))
 from bmp_file import BMPFormatError, read_bitmap_info  # noqa: E402
+from image_res import image_res  # noqa: E402
 from pe_image import PEFormatError, PEImage  # noqa: E402
 
 SEEDS = HERE / "fuzz" / "seeds"
@@ -34,6 +38,47 @@ def read_program(data):
     image.resources()
     image.product_version()
     return image.is_stripped
+
+
+def read_res_entries(data):
+    """(type, name, data) of each entry of a compiled resource file, read
+    without the writer's code; AssertionError when the file is malformed."""
+    entries = []
+    at = 0
+    while at < len(data):
+        assert at + 8 <= len(data), "an entry header cut short"
+        size, header = struct.unpack_from("<II", data, at)
+        assert header >= 24 and at + header + size <= len(data), "an entry beyond the file's end"
+        fields = []
+        cursor = at + 8
+        for _ in range(2):
+            if data[cursor:cursor + 2] == b"\xff\xff":
+                fields.append(struct.unpack_from("<H", data, cursor + 2)[0])
+                cursor += 4
+            else:
+                end = cursor
+                while data[end:end + 2] != b"\0\0":
+                    end += 2
+                fields.append(data[cursor:end].decode("utf-16-le"))
+                cursor = end + 2
+        start = at + (header + 3) // 4 * 4
+        entries.append((fields[0], fields[1], data[start:start + size]))
+        at = start + (size + 3) // 4 * 4
+    return entries
+
+
+def write_image_res(compress):
+    def check(bitmap):
+        entries = read_res_entries(image_res(bitmap, compress))
+        assert [(t, n) for t, n, _ in entries] == [(0, 0), (2, "LOGO")], entries
+        carried = entries[1][2]
+        if compress:
+            assert carried[:13] == b"ZLIBCompress\x1a"
+            assert struct.unpack_from("<I", carried, 13)[0] == len(bitmap)
+            assert zlib.decompress(carried[17:]) == bitmap
+        else:
+            assert carried == bitmap[14:]
+    return check
 
 
 def mutate(rng, data):
@@ -84,6 +129,10 @@ class ReaderFuzz(unittest.TestCase):
 
     def test_bitmap_check(self):
         self.fuzz(read_bitmap_info, BMPFormatError, sorted(SEEDS.glob("*.bmp")), 16)
+
+    def test_logo_resource_file_writer(self):
+        self.fuzz(write_image_res(False), BMPFormatError, sorted(SEEDS.glob("*.bmp")), 17)
+        self.fuzz(write_image_res(True), BMPFormatError, sorted(SEEDS.glob("*.bmp")), 18)
 
 
 if __name__ == "__main__":
