@@ -229,9 +229,15 @@ struct TStartFailure {
 class BrokenImageRes : public testing::TestWithParam<TStartFailure> {};
 
 // The resource file for the case: one that holds a bitmap under another
-// name only, or the compressed one cut off inside the logo's data.
+// name only, one whose "LOGO" is no bitmap, or the compressed one cut off
+// inside the logo's data.
 std::vector<unsigned char> BrokenFile(const std::string& name)
 {
+    if (name == "damaged-bitmap") {
+        TResFileBuilder file;
+        file.Add(ResNumber(2), ResText(L"LOGO"), std::string(64, '\x7F'));
+        return file.bytes;
+    }
     if (name == "without-logo") {
         const std::vector<unsigned char> bitmap = ReadWholeFile(LogoFile("packed.bmp"));
         TResFileBuilder file;
@@ -259,7 +265,8 @@ TEST_P(BrokenImageRes, EndsTheUpdaterWithTheStartUpErrorBoxAndShowsNoWindow)
 
 INSTANTIATE_TEST_SUITE_P(Logo, BrokenImageRes,
                          testing::Values(TStartFailure{"without-logo", "LOGO リソースが見つかりません."},
-                                         TStartFailure{"truncated", "ストリームからの読み込みエラー."}),
+                                         TStartFailure{"truncated", "ストリームからの読み込みエラー."},
+                                         TStartFailure{"damaged-bitmap", "ビットマップイメージが不正です."}),
                          [](const auto& info) {
                              std::string name = info.param.name;
                              name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
