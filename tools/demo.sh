@@ -2,7 +2,7 @@
 # Runs the updater on a demo installation of the stand-in product 3.0.3.999
 # in a Wine prefix of its own. With a display (DISPLAY set) a person clicks
 # through it; without one the run is scripted under Xvfb and a screenshot of
-# every step is saved.
+# every step is saved, and one of the main window on a 256-colour screen.
 # Usage: demo.sh WINE BUILD-FOLDER
 set -euo pipefail
 
@@ -19,6 +19,26 @@ xvfb=
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+}
+
+# The main window alone on an 8-bit (palette) Xvfb screen, in a prefix of
+# its own without Wine's desktop window, which Wine would make true-colour
+# there; with no window manager the window has no frame.
+palette_screenshot() {
+  local prefix="$demo/prefix-8bit" display=:$(( 80 + RANDOM % 9 )) server
+  Xvfb "$display" -screen 0 1024x768x8 -nolisten tcp >/dev/null 2>&1 &
+  server=$!
+  sleep 1
+  if [ ! -f "$prefix/.ready" ]; then
+    rm -rf "$prefix"
+    DISPLAY=$display WINEPREFIX=$prefix "$wine" wineboot --init >/dev/null 2>&1
+    WINEPREFIX=$prefix "$wineserver" -w
+    touch "$prefix/.ready"
+  fi
+  DISPLAY=$display WINEPREFIX=$prefix "$wine" "$runner" show 'Z:'"$(echo "$build/bin/ZelmoriaUpdate.exe" | tr / '\\')" \
+    'Z:'"$(echo "$shots/4-main-window-256-colours.bmp" | tr / '\\')" | tr -d '\r'
+  WINEPREFIX=$prefix "$wineserver" -k >/dev/null 2>&1 || true
+  kill "$server" 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -63,6 +83,7 @@ else
   rm -rf "$shots"; mkdir -p "$shots"
   "$wine" "$runner" run 'Z:'"$(echo "$build/bin/ZelmoriaUpdate.exe" | tr / '\\')" \
     'Z:'"$(echo "$shots" | tr / '\\')" | tr -d '\r' | iconv -f CP932 -t UTF-8
+  palette_screenshot
   for shot in "$shots"/*.bmp; do
     convert "$shot" "${shot%.bmp}.png" && rm "$shot"
   done

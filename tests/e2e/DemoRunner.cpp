@@ -1,6 +1,8 @@
 // Walks a person's way through an update for the demo: starts the updater,
 // presses its buttons, and saves a picture of the screen at every step.
-// "demo_runner version PATH" prints the product version of an executable.
+// "demo_runner show UPDATER SCREENSHOT" saves a picture of the main window
+// alone and closes it; "demo_runner version PATH" prints the product
+// version of an executable.
 
 #include <windows.h>
 
@@ -12,10 +14,13 @@
 
 namespace {
 
-void SaveScreen(const std::string& path)
+// Saves the part of the screen (the whole screen when empty) as a bitmap file.
+void SaveScreen(const std::string& path, RECT part = {})
 {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
+    if (IsRectEmpty(&part))
+        part = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const int width = part.right - part.left;
+    const int height = part.bottom - part.top;
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
     header.biWidth = width;
@@ -28,7 +33,7 @@ void SaveScreen(const std::string& path)
     HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
                                       nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, part.left, part.top, SRCCOPY);
     GdiFlush();
     const DWORD imageSize = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
     BITMAPFILEHEADER file{};
@@ -91,6 +96,20 @@ int Run(const std::string& updater, const std::string& shots)
     return process.WaitForExit(10000) ? 0 : Fail("the updater did not end");
 }
 
+int Show(const std::string& updater, const std::string& shot)
+{
+    TProcess process(updater);
+    HWND main = WindowWithButton(process, "終了");
+    if (!main)
+        return Fail("the main window did not appear");
+    Sleep(1500);
+    RECT window{};
+    GetWindowRect(main, &window);
+    SaveScreen(shot, window);
+    Press(FindChild(main, "", "終了"));
+    return process.WaitForExit(10000) ? 0 : Fail("the updater did not end");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -106,6 +125,8 @@ int main(int argc, char** argv)
     }
     if (command == "run" && argc == 4)
         return Run(argv[2], argv[3]);
-    std::printf("usage: demo_runner version EXE | run UPDATER SCREENSHOT-FOLDER\n");
+    if (command == "show" && argc == 4)
+        return Show(argv[2], argv[3]);
+    std::printf("usage: demo_runner version EXE | run UPDATER SCREENSHOT-FOLDER | show UPDATER SCREENSHOT\n");
     return 2;
 }
