@@ -109,16 +109,32 @@ std::vector<TCorpusEntry> LoadCorpus(const std::string& folder)
     return entries;
 }
 
+std::vector<TCorpusEntry> ReaderCorpus(const std::string& reader)
+{
+    const std::string input = Environment("ZELMORIA_FUZZ_INPUT", "");
+    if (input.empty())
+        return LoadCorpus(CorpusFolder(reader));
+    TFuzzBytes bytes = ReadFileBytes(input);
+    if (EndsWith(input, ".z"))
+        bytes = Inflate(bytes, input);
+    return {{input, std::move(bytes)}};
+}
+
 std::string SaveFinding(const std::string& target, const std::string& kind, const TFuzzBytes& bytes)
 {
-    const std::string root = Environment("ZELMORIA_FINDINGS_DIR", "fuzz-findings");
-    const std::string folder = root + "\\" + target;
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    char name[64];
-    std::snprintf(name, sizeof name, "%s-%016llx.bin", kind.c_str(), static_cast<unsigned long long>(Hash(bytes)));
-    const std::string path = folder + "\\" + name;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    // Also called after a fault, when the heap may be damaged: the path is
+    // made on the stack.
+    const char* root = std::getenv("ZELMORIA_FINDINGS_DIR");
+    if (!root || !*root)
+        root = "fuzz-findings";
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "%s", root);
+    CreateDirectoryA(path, nullptr);
+    std::snprintf(path, sizeof path, "%s\\%s", root, target.c_str());
+    CreateDirectoryA(path, nullptr);
+    std::snprintf(path, sizeof path, "%s\\%s\\%s-%016llx.bin", root, target.c_str(), kind.c_str(),
+                  static_cast<unsigned long long>(Hash(bytes)));
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD done = 0;
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);

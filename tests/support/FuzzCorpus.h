@@ -20,6 +20,9 @@ std::string CorpusFolder(const std::string& reader);
 // Both subfolders, regressions first, each in name order. A corpus without
 // seeds raises std::runtime_error.
 std::vector<TCorpusEntry> LoadCorpus(const std::string& folder);
+// The corpus of one reader, or, when ZELMORIA_FUZZ_INPUT names a file, that
+// file alone (to replay one input).
+std::vector<TCorpusEntry> ReaderCorpus(const std::string& reader);
 
 // Keeps an input that made a reader fail under ZELMORIA_FINDINGS_DIR (or the
 // working folder), named after the target, the kind of failure and the

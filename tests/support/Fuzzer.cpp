@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <typeinfo>
@@ -207,15 +208,19 @@ private:
         std::abort();
     }
 
-    // Ends the process after a fault or a hang of the current input.
-    void End(std::uint64_t TFuzzFigures::*counter, const char* kind, const std::string& what)
+    // Says which input faulted or hung, saves it and prints the figures;
+    // the caller ends the process. The heap may be damaged, so the news goes
+    // out first, made on the stack.
+    void End(std::uint64_t TFuzzFigures::*counter, const char* kind, const char* what)
     {
         ++(figures_.*counter);
+        char news[512];
+        std::snprintf(news, sizeof news, "fuzz: %s: %s on %s\r\n", target_.name.c_str(), what,
+                      current_ ? current_->origin.c_str() : "no input");
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), news, static_cast<DWORD>(std::strlen(news)), &written, nullptr);
         if (current_)
-            std::fprintf(stderr, "fuzz: %s: %s on %s, saved as %s\n", target_.name.c_str(), what.c_str(),
-                         current_->origin.c_str(), SaveFinding(target_.name, kind, current_->bytes).c_str());
-        else
-            std::fprintf(stderr, "fuzz: %s: %s outside any input\n", target_.name.c_str(), what.c_str());
+            std::fprintf(stderr, "fuzz: saved as %s\n", SaveFinding(target_.name, kind, current_->bytes).c_str());
         PrintFigures(figures_);
         std::fflush(stderr);
     }
