@@ -100,17 +100,20 @@ public:
 
     void Keep(const TFuzzBytes& bytes)
     {
-        if (pool_.size() < corpusSize_ + kPoolSize)
+        if (pool_.size() < seedCount_ + kPoolSize)
             pool_.push_back(bytes);
         else
-            pool_[corpusSize_ + mutator_->Random().Below(kPoolSize)] = bytes;
+            pool_[seedCount_ + mutator_->Random().Below(kPoolSize)] = bytes;
     }
 
     void Run(const std::vector<TCorpusEntry>& corpus)
     {
         std::vector<TInput> batch;
         for (const TCorpusEntry& entry : corpus) {
-            pool_.push_back(entry.bytes);
+            // Regressions are mostly one costly pathology each; mutants of
+            // them would spend the run on it again.
+            if (entry.name.rfind("regressions/", 0) != 0)
+                pool_.push_back(entry.bytes);
             batch.push_back({entry.bytes, entry.name, false});
             if (batch.size() == kBatchSize) {
                 Batch(batch, true);
@@ -118,18 +121,18 @@ public:
             }
         }
         Batch(batch, true);
-        corpusSize_ = pool_.size();
+        seedCount_ = pool_.size();
 
         TMutator mutator(options_.seed ^ NameHash(target_.name), options_.maxInputSize, options_.dictionary);
         mutator_ = &mutator;
         for (std::size_t done = 0; done < options_.mutants;) {
             batch.clear();
             for (; batch.size() < kBatchSize && done < options_.mutants; ++done) {
-                // Half the parents come from the corpus, so that accepted
-                // mutants of one kind cannot crowd out the others.
-                const bool fromCorpus = pool_.size() == corpusSize_ || mutator.Random().OneIn(2);
-                const std::size_t parent = fromCorpus ? mutator.Random().Below(corpusSize_)
-                                                      : corpusSize_ + mutator.Random().Below(pool_.size() - corpusSize_);
+                // Half the parents are seeds, so that accepted mutants of
+                // one kind cannot crowd out the others.
+                const bool fromSeeds = pool_.size() == seedCount_ || mutator.Random().OneIn(2);
+                const std::size_t parent = fromSeeds ? mutator.Random().Below(seedCount_)
+                                                     : seedCount_ + mutator.Random().Below(pool_.size() - seedCount_);
                 batch.push_back({mutator.Mutate(pool_[parent], pool_), "mutant " + std::to_string(done), true});
             }
             Batch(batch, false);
@@ -251,7 +254,7 @@ private:
     TFuzzFigures figures_;
     std::vector<std::string> failures_;
     std::vector<TFuzzBytes> pool_;
-    std::size_t corpusSize_ = 0;
+    std::size_t seedCount_ = 0;
     std::vector<TInput> recent_;
     const TInput* current_ = nullptr;
     TMutator* mutator_ = nullptr;

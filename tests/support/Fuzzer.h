@@ -53,8 +53,7 @@ struct TFuzzResult {
 };
 
 // Loads the corpus (with a heap check after each input), then mutants of
-// corpus inputs and of accepted mutants (with a heap check every few
-// inputs). Every load runs under the watchdog and the allocation watch. A
+// seeds and of accepted mutants (with a heap check every few inputs). Every load runs under the watchdog and the allocation watch. A
 // fault, a hang or a damaged heap ends the process, after the input has been
 // saved and the figures printed; other failures are collected. The figures
 // are printed at the end.
