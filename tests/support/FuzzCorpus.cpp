@@ -120,25 +120,53 @@ std::vector<TCorpusEntry> ReaderCorpus(const std::string& reader)
     return {{input, std::move(bytes)}};
 }
 
+namespace {
+
+// The findings folder of a target, made if missing.
+std::string FindingsFolder(const std::string& target)
+{
+    const std::string root = Environment("ZELMORIA_FINDINGS_DIR", "fuzz-findings");
+    CreateDirectoryA(root.c_str(), nullptr);
+    const std::string folder = root + "\\" + target;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+} // namespace
+
 std::string SaveFinding(const std::string& target, const std::string& kind, const TFuzzBytes& bytes)
 {
-    // Also called after a fault, when the heap may be damaged: the path is
-    // made on the stack.
-    const char* root = std::getenv("ZELMORIA_FINDINGS_DIR");
-    if (!root || !*root)
-        root = "fuzz-findings";
-    char path[MAX_PATH];
-    std::snprintf(path, sizeof path, "%s", root);
-    CreateDirectoryA(path, nullptr);
-    std::snprintf(path, sizeof path, "%s\\%s", root, target.c_str());
-    CreateDirectoryA(path, nullptr);
-    std::snprintf(path, sizeof path, "%s\\%s\\%s-%016llx.bin", root, target.c_str(), kind.c_str(),
-                  static_cast<unsigned long long>(Hash(bytes)));
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    char name[64];
+    std::snprintf(name, sizeof name, "%s-%016llx.bin", kind.c_str(), static_cast<unsigned long long>(Hash(bytes)));
+    const std::string path = FindingsFolder(target) + "\\" + name;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD done = 0;
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
         CloseHandle(file);
     }
     return path;
+}
+
+TFaultFile::TFaultFile(const std::string& target)
+{
+    std::snprintf(path_, sizeof path_, "%s\\fault-last.bin", FindingsFolder(target).c_str());
+    handle_ = CreateFileA(path_, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+}
+
+TFaultFile::~TFaultFile()
+{
+    if (handle_ != INVALID_HANDLE_VALUE)
+        CloseHandle(handle_);
+    if (!written_)
+        DeleteFileA(path_);
+}
+
+const char* TFaultFile::Write(const TFuzzBytes& bytes)
+{
+    DWORD done = 0;
+    WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    FlushFileBuffers(handle_);
+    written_ = true;
+    return path_;
 }

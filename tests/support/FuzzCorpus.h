@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -28,3 +30,24 @@ std::vector<TCorpusEntry> ReaderCorpus(const std::string& reader);
 // working folder), named after the target, the kind of failure and the
 // input's hash; answers the file's path.
 std::string SaveFinding(const std::string& target, const std::string& kind, const TFuzzBytes& bytes);
+
+// A file opened ahead of time for an input that faults. After a fault the
+// heap may be damaged and nothing can be allocated (the platform allocates
+// to open a file by its name), so the input goes out through the handle
+// alone. The file is removed again if nothing was written to it.
+class TFaultFile {
+public:
+    explicit TFaultFile(const std::string& target);
+    ~TFaultFile();
+
+    TFaultFile(const TFaultFile&) = delete;
+    TFaultFile& operator=(const TFaultFile&) = delete;
+
+    // Allocates nothing; answers the file's path.
+    const char* Write(const TFuzzBytes& bytes);
+
+private:
+    char path_[MAX_PATH];
+    HANDLE handle_;
+    bool written_ = false;
+};

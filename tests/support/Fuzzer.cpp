@@ -169,6 +169,8 @@ private:
             } catch (const std::exception& error) {
                 if (!target_.refusal(error))
                     failure = std::string("foreign error ") + typeid(error).name() + ": " + error.what();
+                else if (options_.verbose)
+                    std::printf("fuzz: %s refused: %s\n", input.origin.c_str(), error.what());
             } catch (...) {
                 failure = "foreign error of unknown type";
             }
@@ -189,6 +191,8 @@ private:
             return false;
         }
         ++(accepted ? figures_.accepted : figures_.refused);
+        if (accepted && options_.verbose)
+            std::printf("fuzz: %s accepted\n", input.origin.c_str());
         return accepted;
     }
 
@@ -212,18 +216,20 @@ private:
     }
 
     // Says which input faulted or hung, saves it and prints the figures;
-    // the caller ends the process. The heap may be damaged, so the news goes
-    // out first, made on the stack.
+    // the caller ends the process. After a fault the heap may be damaged:
+    // the news and the input go out first, without allocating.
     void End(std::uint64_t TFuzzFigures::*counter, const char* kind, const char* what)
     {
         ++(figures_.*counter);
-        char news[512];
-        std::snprintf(news, sizeof news, "fuzz: %s: %s on %s\r\n", target_.name.c_str(), what,
-                      current_ ? current_->origin.c_str() : "no input");
+        const bool fault = counter == &TFuzzFigures::crashes;
+        char news[1024];
+        std::snprintf(news, sizeof news, "fuzz: %s: %s on %s, saved as %s\r\n", target_.name.c_str(), what,
+                      current_ ? current_->origin.c_str() : "no input",
+                      !current_ ? "nothing"
+                      : fault   ? faultFile_.Write(current_->bytes)
+                                : SaveFinding(target_.name, kind, current_->bytes).c_str());
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), news, static_cast<DWORD>(std::strlen(news)), &written, nullptr);
-        if (current_)
-            std::fprintf(stderr, "fuzz: saved as %s\n", SaveFinding(target_.name, kind, current_->bytes).c_str());
         PrintFigures(figures_);
         std::fflush(stderr);
     }
@@ -252,6 +258,7 @@ private:
     const TFuzzTarget& target_;
     const TFuzzOptions& options_;
     TFuzzFigures figures_;
+    TFaultFile faultFile_{target_.name};
     std::vector<std::string> failures_;
     std::vector<TFuzzBytes> pool_;
     std::size_t seedCount_ = 0;
@@ -271,6 +278,7 @@ TFuzzOptions FuzzOptions(std::size_t mutants, std::size_t allocationCap)
     options.mutants = static_cast<std::size_t>(NumberFromEnvironment("ZELMORIA_FUZZ_COUNT", mutants));
     options.seed = NumberFromEnvironment("ZELMORIA_FUZZ_SEED", 1);
     options.allocationCap = allocationCap;
+    options.verbose = std::getenv("ZELMORIA_FUZZ_INPUT") != nullptr;
     return options;
 }
 

@@ -38,11 +38,14 @@ struct TFuzzOptions {
     std::size_t allocationCap = 1 << 20;
     std::size_t maxInputSize = 64 << 10;
     std::vector<TFuzzBytes> dictionary;
+    // Prints the outcome of every input, with the reason of a refusal.
+    bool verbose = false;
 };
 
 // Options for a run of `mutants` mutants. ZELMORIA_FUZZ_COUNT and
 // ZELMORIA_FUZZ_SEED, when set, replace the count and the seed, so that
-// make fuzz runs the same tests for longer.
+// make fuzz runs the same tests for longer; replaying one input
+// (ZELMORIA_FUZZ_INPUT) is verbose.
 TFuzzOptions FuzzOptions(std::size_t mutants, std::size_t allocationCap);
 
 struct TFuzzResult {
