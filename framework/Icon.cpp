@@ -95,6 +95,7 @@ void CheckImage(const std::uint8_t* bits, std::size_t size)
     const int bitCount = image.Get<WORD>(core ? 10 : 14);
     const DWORD compression = core ? BI_RGB : image.Get<DWORD>(16);
     const DWORD colorsUsed = core ? 0 : image.Get<DWORD>(32);
+    const DWORD colorsImportant = core ? 0 : image.Get<DWORD>(36);
     static constexpr int kBitCounts[] = {1, 4, 8, 16, 24, 32};
     if (planes != 1 || std::find(std::begin(kBitCounts), std::end(kBitCounts), bitCount) == std::end(kBitCounts))
         Invalid();
@@ -108,6 +109,8 @@ void CheckImage(const std::uint8_t* bits, std::size_t size)
     if (colorsUsed > 256 || (palette && colorsUsed > palette))
         Invalid();
     const std::int64_t colors = colorsUsed ? colorsUsed : palette;
+    if (colorsImportant > colors)
+        Invalid();
     const std::int64_t tableBytes = compression == BI_BITFIELDS ? 12 : colors * (core ? 3 : 4);
     const std::int64_t pixelBytes = PaddedRowBytes(width, bitCount) * rows;
     const std::int64_t maskBytes = PaddedRowBytes(width, 1) * rows;
