@@ -1,6 +1,8 @@
 # make test: install what is missing, build everything, run every test.
 # make demo: build, then run the updater on a demo installation.
 # make bench: time the apply step against a one-shot inflate.
+# make fuzz: feed every reader COUNT mutants (make fuzz COUNT=200000) and
+#   print per reader what came of them.
 #
 # The product is the 32-bit build in build/. Where the kernel runs no 32-bit
 # code (some virtual machines), Wine cannot run 32-bit Windows programs
@@ -11,9 +13,10 @@ BUILD := build
 BUILD64 := build64
 CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
+COUNT := 100000
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
 
-.PHONY: all setup build run-build test demo bench clean
+.PHONY: all setup build run-build test demo bench fuzz clean
 
 all: build
 
@@ -40,6 +43,9 @@ test: run-build
 
 bench: run-build
 	@cmake --build $(RUN_BUILD) --target bench
+
+fuzz: run-build
+	@tools/fuzz_campaign.py --build $(RUN_BUILD) --count $(COUNT)
 
 demo: run-build
 	@cmake --build $(RUN_BUILD) --target demo
