@@ -56,7 +56,7 @@ TFuzzBytes Word(const std::string& text)
     return TFuzzBytes(text.begin(), text.end());
 }
 
-TEST(ContainerFuzz, DamagedContainersAreRefusedWithTheContainerError)
+TEST(ContainerFuzz, MemoryStream)
 {
     TFuzzOptions options = FuzzOptions(50000, 1 << 20);
     options.maxInputSize = 16 << 10;
