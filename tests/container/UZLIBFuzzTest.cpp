@@ -58,7 +58,7 @@ TFuzzBytes Word(const std::string& text)
 
 TEST(ContainerFuzz, MemoryStream)
 {
-    TFuzzOptions options = FuzzOptions(50000, 1 << 20);
+    TFuzzOptions options = FuzzOptions(100000, 1 << 20);
     options.maxInputSize = 16 << 10;
     // The signature, zlib headers (one with a preset dictionary) and deflate
     // block starts of each kind.

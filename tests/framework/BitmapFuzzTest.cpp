@@ -236,7 +236,7 @@ void LoadFromClipboardBitmap(const TFuzzBytes& bytes)
     CheckAcceptedPicture(bitmap);
 }
 
-constexpr std::size_t kMutants = 3000;
+constexpr std::size_t kMutants = 6000;
 
 TEST(BitmapFuzz, MemoryStream)
 {

@@ -15,7 +15,7 @@ void LoadIcon(const TFuzzBytes& input)
 
 TEST(IconFuzz, MemoryStream)
 {
-    TFuzzOptions options = PictureFuzzOptions(10000);
+    TFuzzOptions options = PictureFuzzOptions(20000);
     // The directory's start, an image header's size and the PNG signature.
     options.dictionary = {{0, 0, 1, 0}, {40, 0, 0, 0}, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'},
                           {'I', 'H', 'D', 'R'}};

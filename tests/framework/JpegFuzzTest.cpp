@@ -20,7 +20,7 @@ TFuzzBytes Marker(std::uint8_t code)
 
 TEST(JpegFuzz, MemoryStream)
 {
-    TFuzzOptions options = PictureFuzzOptions(10000);
+    TFuzzOptions options = PictureFuzzOptions(20000);
     // Markers of frames, scans, tables, restarts and the image's end.
     options.dictionary = {Marker(0xC0), Marker(0xC2), Marker(0xC4), Marker(0xC9), Marker(0xDA), Marker(0xDB),
                           Marker(0xDD), Marker(0xD0), Marker(0xD9), Marker(0xEE)};

@@ -62,7 +62,7 @@ TEST(LayoutFuzz, Text)
 {
     RegisterStandardClasses();
     TClassRegistry::Register<TFuzzPicture>("TFuzzPicture");
-    TFuzzOptions options = PictureFuzzOptions(3000);
+    TFuzzOptions options = PictureFuzzOptions(8000);
     for (const char* word : {"{", "}", "=", "[", "]", ", ", "<", ">", "\"", ".", "//", "0x", "-", "\n", "\\",
                              "TPanel p {\n", "TEdit e {\n", "TBitBtn b {\n", "TLabel l {\n", "TFuzzPicture f {\n",
                              "Picture.Data = <", "Font.Height", "Left", "Width", "Caption", "Anchors", "true"})

@@ -74,7 +74,7 @@ void LoadMetafile(const TFuzzBytes& input)
 
 TEST(MetafileFuzz, MemoryStream)
 {
-    TFuzzOptions options = PictureFuzzOptions(20000);
+    TFuzzOptions options = PictureFuzzOptions(40000);
     // The header's signature, the end-of-file record and common record sizes.
     options.dictionary = {{' ', 'E', 'M', 'F'}, {14, 0, 0, 0, 20, 0, 0, 0}, {8, 0, 0, 0}, {0x0C, 0, 0, 0}};
     ExpectReaderHolds({"metafile-memory-stream", LoadMetafile, IsReaderRefusal, nullptr}, "metafile", options);
