@@ -122,6 +122,8 @@ public:
         }
         Batch(batch, true);
         seedCount_ = pool_.size();
+        if (seedCount_ == 0)
+            return PrintFigures(figures_);
 
         TMutator mutator(options_.seed ^ NameHash(target_.name), options_.maxInputSize, options_.dictionary);
         mutator_ = &mutator;
