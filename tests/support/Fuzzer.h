@@ -9,6 +9,15 @@
 #include "tests/support/FuzzMutator.h"
 #include "tests/support/FuzzReport.h"
 
+// Fuzzing a new reader:
+//  1. Put valid examples of its format in <tests folder>/corpus/<reader>/seeds/
+//     and every input that ever made it fail in .../regressions/.
+//  2. Write a test that describes each way the reader is fed as a
+//     TFuzzTarget and hands it to ExpectReaderHolds (FuzzTest.h), with
+//     FuzzOptions sized so that the test takes a few seconds.
+//  3. Register it with zelmoria_add_fuzz_test; make test runs it and
+//     make fuzz runs it for longer.
+
 // One way of feeding inputs to a reader.
 struct TFuzzTarget {
     std::string name;
