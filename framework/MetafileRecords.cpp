@@ -112,6 +112,18 @@ private:
         if (source.width == 0 && usesSource)
             record_.Invalid();
     }
+    // count coordinates from `at` on within the platform's device space of
+    // 27 bits; a destination beyond it cannot be drawn, and the platform's
+    // stretching divides by zero on some.
+    void InDeviceSpace(std::uint64_t at, int count) const
+    {
+        constexpr std::int32_t kLimit = 1 << 27;
+        for (int i = 0; i < count; ++i) {
+            const std::int32_t value = record_.Get<std::int32_t>(at + 4 * std::uint64_t(i));
+            if (value < -kLimit || value > kLimit)
+                record_.Invalid();
+        }
+    }
     // A source rectangle (x, y, width, height at `at`) inside the bitmap.
     void SourceInside(std::uint64_t at, const TBitmapSize& bitmap) const
     {
@@ -313,24 +325,31 @@ void TRecordCheck::Check(DWORD type)
     case EMR_PAINTRGN: return Region(24, 28, false);
     case EMR_EXTSELECTCLIPRGN: return Region(8, 16, true);
 
+    // Block transfers: the destination first (its fields from offset 24),
+    // then the bitmaps.
     case EMR_BITBLT:
         MinimumSize(100);
+        InDeviceSpace(24, 4);
         return SourceForOperation(Bitmap(80, 84, true));
     case EMR_STRETCHBLT:
         MinimumSize(108);
+        InDeviceSpace(24, 4);
         return SourceForOperation(Bitmap(80, 84, true));
     case EMR_ALPHABLEND:
     case EMR_TRANSPARENTBLT:
         MinimumSize(108);
+        InDeviceSpace(24, 4);
         Bitmap(80, 84, false);
         return;
     case EMR_MASKBLT:
         MinimumSize(128);
+        InDeviceSpace(24, 4);
         Bitmap(80, 84, true);
         Bitmap(108, 112, true);
         return;
     case EMR_PLGBLT:
         MinimumSize(140);
+        InDeviceSpace(24, 6);
         Bitmap(92, 96, true);
         Bitmap(120, 124, true);
         return;
@@ -338,9 +357,12 @@ void TRecordCheck::Check(DWORD type)
     // platform copy from outside the bits.
     case EMR_SETDIBITSTODEVICE:
         MinimumSize(76);
+        InDeviceSpace(24, 6);
         return SourceInside(32, Bitmap(64, 48, false, record_.Get<DWORD>(72)));
     case EMR_STRETCHDIBITS:
         MinimumSize(80);
+        InDeviceSpace(24, 2);
+        InDeviceSpace(72, 2);
         return SourceInside(32, Bitmap(64, 48, false));
 
     default:

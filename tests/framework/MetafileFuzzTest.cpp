@@ -5,14 +5,15 @@
 
 namespace {
 
-// Records that draw shapes or text from coordinates and fonts alone. The
-// test platform's rasteriser and font engine mishandle them when they are
-// well-formed but extreme: they loop for seconds on polygons a billion
-// units tall, fault on ellipses a million pixels wide or glyphs of fonts
-// sixteen thousand pixels high, and assert on arcs of paths that scaling
-// squeezes to nothing. Such drawing says nothing about the reader, so these
-// are left out; every other record, with whatever it embeds, is played.
-bool DrawsShapeOrText(DWORD type)
+// Records that draw shapes or text from coordinates and fonts alone, and
+// those that scale the coordinates. The test platform's rasteriser and font
+// engine mishandle such drawing when it is well-formed but extreme: they
+// loop for seconds on polygons a billion units tall, fault on ellipses a
+// million pixels wide or glyphs of fonts sixteen thousand pixels high, and
+// assert on arcs of paths that scaling squeezes to nothing. That says
+// nothing about the reader, so these are left out; every other record, with
+// whatever it embeds, is played.
+bool DrawsShapeOrTextOrScales(DWORD type)
 {
     switch (type) {
     case EMR_POLYBEZIER:
@@ -42,14 +43,21 @@ bool DrawsShapeOrText(DWORD type)
     case EMR_ANGLEARC:
     case EMR_BEGINPATH:
     case EMR_EXTTEXTOUTA:
-    case EMR_EXTTEXTOUTW: return true;
+    case EMR_EXTTEXTOUTW:
+    case EMR_SETWORLDTRANSFORM:
+    case EMR_MODIFYWORLDTRANSFORM:
+    case EMR_SETMAPMODE:
+    case EMR_SETWINDOWEXTEX:
+    case EMR_SETVIEWPORTEXTEX:
+    case EMR_SCALEWINDOWEXTEX:
+    case EMR_SCALEVIEWPORTEXTEX: return true;
     default: return false;
     }
 }
 
-int CALLBACK PlayAllButShapesAndText(HDC dc, HANDLETABLE* handles, const ENHMETARECORD* record, int count, LPARAM)
+int CALLBACK PlayAllButShapesTextAndScaling(HDC dc, HANDLETABLE* handles, const ENHMETARECORD* record, int count, LPARAM)
 {
-    if (!DrawsShapeOrText(record->iType))
+    if (!DrawsShapeOrTextOrScales(record->iType))
         PlayEnhMetaFileRecord(dc, handles, record, static_cast<UINT>(count));
     return TRUE;
 }
@@ -61,7 +69,7 @@ void Play(TMetafile& metafile)
 {
     TRenderTarget target(32, 32);
     const RECT rect{0, 0, 32, 32};
-    EnumEnhMetaFile(target.Dc(), metafile.Handle(), PlayAllButShapesAndText, nullptr, &rect);
+    EnumEnhMetaFile(target.Dc(), metafile.Handle(), PlayAllButShapesTextAndScaling, nullptr, &rect);
 }
 
 void LoadMetafile(const TFuzzBytes& input)

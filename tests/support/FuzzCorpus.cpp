@@ -150,7 +150,10 @@ std::string SaveFinding(const std::string& target, const std::string& kind, cons
 
 TFaultFile::TFaultFile(const std::string& target)
 {
-    std::snprintf(path_, sizeof path_, "%s\\fault-last.bin", FindingsFolder(target).c_str());
+    // Named for this process: a campaign that goes on after a fault starts
+    // a new one, which must not take the file over.
+    std::snprintf(path_, sizeof path_, "%s\\fault-%lu-%lu.bin", FindingsFolder(target).c_str(),
+                  static_cast<unsigned long>(GetCurrentProcessId()), static_cast<unsigned long>(GetTickCount()));
     handle_ = CreateFileA(path_, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
 }
 
