@@ -22,8 +22,10 @@ constexpr DWORD kPaletteIndices = 2;
 // no field outside it can be taken for part of it.
 class TRecordCheck {
 public:
-    TRecordCheck(const TByteReader& record, DWORD handles, const char* invalidMessage)
-        : record_(record), handles_(handles), invalidMessage_(invalidMessage)
+    // savedStates: the states the records so far have saved and not yet
+    // restored.
+    TRecordCheck(const TByteReader& record, DWORD handles, int& savedStates, const char* invalidMessage)
+        : record_(record), handles_(handles), savedStates_(savedStates), invalidMessage_(invalidMessage)
     {
     }
 
@@ -135,8 +137,21 @@ private:
             record_.Invalid();
     }
 
+    // A restore goes back a number of the metafile's own saved states;
+    // further back it would take the drawer's, and the platform's
+    // arithmetic on levels fails on extreme values.
+    void Restore() const
+    {
+        MinimumSize(12);
+        const std::int32_t relative = record_.Get<std::int32_t>(8);
+        if (relative >= 0 || relative < -savedStates_)
+            record_.Invalid();
+        savedStates_ += relative;
+    }
+
     const TByteReader& record_;
     DWORD handles_;
+    int& savedStates_;
     const char* invalidMessage_;
 };
 
@@ -225,8 +240,11 @@ void TRecordCheck::Check(DWORD type)
     case EMR_POLYDRAW: return PointsWithTypes(8);
     case EMR_POLYDRAW16: return PointsWithTypes(4);
 
-    case EMR_SETMETARGN:
     case EMR_SAVEDC:
+        ++savedStates_;
+        return;
+    case EMR_RESTOREDC: return Restore();
+    case EMR_SETMETARGN:
     case EMR_REALIZEPALETTE:
     case EMR_BEGINPATH:
     case EMR_ENDPATH:
@@ -243,7 +261,6 @@ void TRecordCheck::Check(DWORD type)
     case EMR_SETTEXTALIGN:
     case EMR_SETTEXTCOLOR:
     case EMR_SETBKCOLOR:
-    case EMR_RESTOREDC:
     case EMR_SETARCDIRECTION:
     case EMR_SETMITERLIMIT:
     case EMR_SELECTCLIPPATH:
@@ -380,6 +397,7 @@ void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char
     const DWORD handles = file.Get<WORD>(offsetof(ENHMETAHEADER, nHandles));
     if (handles == 0)
         file.Invalid();
+    int savedStates = 0;
     for (std::uint64_t at = 0;;) {
         const DWORD type = file.Get<DWORD>(at);
         const DWORD recordSize = file.Get<DWORD>(at + 4);
@@ -403,7 +421,7 @@ void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char
                 file.Invalid();
             return;
         } else {
-            TRecordCheck(record, handles, invalidMessage).Check(type);
+            TRecordCheck(record, handles, savedStates, invalidMessage).Check(type);
         }
     }
 }
