@@ -4,6 +4,8 @@
 #   and transparent drawing; size the updater.
 # make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp] [FORCE=1]:
 #   build, check and write to dist/ the updater that carries that executable.
+# make fuzz: feed every reader COUNT mutants (make fuzz COUNT=200000) and
+#   print per reader what came of them.
 #
 # The product is the 32-bit build in build/. Where the kernel runs no 32-bit
 # code (some virtual machines), Wine cannot run 32-bit Windows programs
@@ -16,9 +18,10 @@ RELEASE_BUILD := build-release
 DIST := dist
 CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
+COUNT := 100000
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
 
-.PHONY: all setup build run-build test demo bench release clean
+.PHONY: all setup build run-build test demo bench fuzz release clean
 
 all: build
 
@@ -45,6 +48,9 @@ test: run-build
 
 bench: run-build
 	@cmake --build $(RUN_BUILD) --target bench
+
+fuzz: run-build
+	@tools/fuzz_campaign.py --build $(RUN_BUILD) --count $(COUNT)
 
 demo: run-build
 	@cmake --build $(RUN_BUILD) --target demo
