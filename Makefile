@@ -6,6 +6,8 @@
 #   build, check and write to dist/ the updater that carries that executable.
 # make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
 #   write the resource file that, next to an updater, replaces its logo.
+# make fuzz: feed every reader COUNT mutants (make fuzz COUNT=200000) and
+#   print per reader what came of them.
 #
 # The product is the 32-bit build in build/. Where the kernel runs no 32-bit
 # code (some virtual machines), Wine cannot run 32-bit Windows programs
@@ -19,9 +21,10 @@ DIST := dist
 IMAGE_RES := $(DIST)/Image.res
 CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
+COUNT := 100000
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
 
-.PHONY: all setup build run-build test demo bench release image-res clean
+.PHONY: all setup build run-build test demo bench fuzz release image-res clean
 
 all: build
 
@@ -48,6 +51,9 @@ test: run-build
 
 bench: run-build
 	@cmake --build $(RUN_BUILD) --target bench
+
+fuzz: run-build
+	@tools/fuzz_campaign.py --build $(RUN_BUILD) --count $(COUNT)
 
 demo: run-build
 	@cmake --build $(RUN_BUILD) --target demo

@@ -80,9 +80,15 @@ private:
             z_.avail_in = static_cast<uInt>(source_.Read(input_.data(), kInputBlock));
             sourcePosition_ = source_.Position();
         }
+        const uInt inputBefore = z_.avail_in;
+        const uInt outputBefore = z_.avail_out;
         const int result = inflate(&z_, Z_NO_FLUSH);
-        // A stream that asks for a preset dictionary can never go on.
-        if (result < 0 || result == Z_NEED_DICT)
+        // Only progress and the stream's end let the loops go on: any other
+        // answer (a preset dictionary asked for, damage, input run out)
+        // would never change by asking again.
+        if (result == Z_STREAM_END)
+            return result;
+        if (result != Z_OK || (z_.avail_in == inputBefore && z_.avail_out == outputBefore))
             throw EZLibError();
         return result;
     }

@@ -8,8 +8,8 @@
 // The compressed container: "ZLIBCompress", 0x1A, the 32-bit little-endian
 // size of the uncompressed data, then one zlib stream.
 
-// Raised for damaged, truncated or mis-declared containers, with the message
-// "error".
+// Raised for damaged, truncated or mis-declared containers and for zlib
+// streams that ask for a preset dictionary, with the message "error".
 class EZLibError : public Exception {
 public:
     EZLibError();

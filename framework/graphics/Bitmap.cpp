@@ -8,6 +8,7 @@
 
 #include "framework/graphics/BitmapFile.h"
 #include "framework/graphics/BitmapSupport.h"
+#include "framework/graphics/DecodeLimit.h"
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 
@@ -828,6 +829,10 @@ void TBitmap::SaveToStream(TStream& stream) const
 
 void TBitmap::LoadFromPackedDib(const void* dib, std::size_t size)
 {
+    // No bitmap within the decode limit comes near this size; the stream
+    // below could not hold it.
+    if (size > 0x7FFFFFFF - sizeof(BITMAPFILEHEADER))
+        throw EInvalidGraphic(kInvalidBitmapMessage);
     // The reader finds the pixels after the colour table by itself, so the
     // file header needs no more than its signature.
     BITMAPFILEHEADER file{};
@@ -865,10 +870,16 @@ void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette
         return;
     }
     if (format == CF_BITMAP) {
+        // Descriptions of other kinds of objects (a font's, say) would be
+        // read as a bitmap's.
         BITMAP description{};
         auto* bitmap = static_cast<HBITMAP>(data);
-        if (GetObjectA(bitmap, sizeof description, &description) < static_cast<int>(sizeof description))
+        if (GetObjectType(bitmap) != OBJ_BITMAP ||
+            GetObjectA(bitmap, sizeof description, &description) < static_cast<int>(sizeof description))
             throw EInvalidGraphic(kInvalidBitmapMessage);
+        if (description.bmWidth > 0 && description.bmHeight > 0 &&
+            !WithinDecodeLimit(description.bmWidth, description.bmHeight, 32))
+            throw EInvalidGraphic(PictureTooLargeMessage(description.bmWidth, description.bmHeight));
         auto image = BlankImage(description.bmWidth, description.bmHeight, TPixelFormat::Device,
                                 TBitmapHandleType::DDB, description.bmBitsPixel * description.bmPlanes == 1, palette);
         if (image->handle) {
@@ -891,6 +902,8 @@ void TBitmap::ReadData(TStream& stream)
         SetHandle(nullptr);
         return;
     }
+    if (size > stream.Size() - stream.Position())
+        throw EReadError();
     TMemoryStream data;
     data.CopyFrom(stream, size);
     data.SetPosition(0);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/graphics/ByteReader.h"
+#include "framework/graphics/DecodeLimit.h"
 #include "framework/graphics/Graphic.h"
 #include "framework/runtime/Streams.h"
 
@@ -24,14 +26,6 @@ constexpr DWORD kLargestColorTable = 256;
     throw EInvalidGraphic(kInvalidBitmapMessage);
 }
 
-template <class T>
-T Get(const std::uint8_t* at)
-{
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
 struct THeader {
     std::int64_t width = 0;
     std::int64_t height = 0;
@@ -49,30 +43,32 @@ THeader ReadHeader(TStream& stream, DWORD headerSize)
 {
     THeader header;
     if (headerSize == kCoreHeaderSize) {
-        std::uint8_t core[8];
-        stream.ReadBuffer(core, sizeof core);
+        std::uint8_t core[kCoreHeaderSize];
+        stream.ReadBuffer(core + 4, kCoreHeaderSize - 4);
+        const TByteReader fields(core, sizeof core, kInvalidBitmapMessage);
         header.core = true;
-        header.width = Get<WORD>(core);
-        header.height = Get<WORD>(core + 2);
-        header.planes = Get<WORD>(core + 4);
-        header.bitCount = Get<WORD>(core + 6);
+        header.width = fields.Get<WORD>(4);
+        header.height = fields.Get<WORD>(6);
+        header.planes = fields.Get<WORD>(8);
+        header.bitCount = fields.Get<WORD>(10);
         return header;
     }
     if (headerSize < kInfoHeaderSize || headerSize > kLargestHeaderSize)
         Invalid();
     std::vector<std::uint8_t> info(headerSize);
     stream.ReadBuffer(info.data() + 4, static_cast<std::int32_t>(headerSize - 4));
-    header.width = Get<std::int32_t>(&info[4]);
-    header.height = Get<std::int32_t>(&info[8]);
-    header.planes = Get<WORD>(&info[12]);
-    header.bitCount = Get<WORD>(&info[14]);
-    header.compression = Get<DWORD>(&info[16]);
-    header.imageSize = Get<DWORD>(&info[20]);
-    header.colorsUsed = Get<DWORD>(&info[32]);
+    const TByteReader fields(info.data(), info.size(), kInvalidBitmapMessage);
+    header.width = fields.Get<std::int32_t>(4);
+    header.height = fields.Get<std::int32_t>(8);
+    header.planes = fields.Get<WORD>(12);
+    header.bitCount = fields.Get<WORD>(14);
+    header.compression = fields.Get<DWORD>(16);
+    header.imageSize = fields.Get<DWORD>(20);
+    header.colorsUsed = fields.Get<DWORD>(32);
     if (header.compression == BI_BITFIELDS) {
         if (headerSize >= kHeaderWithMasksSize) {
             for (int i = 0; i < 3; ++i)
-                header.masks[i] = Get<DWORD>(&info[40 + 4 * i]);
+                header.masks[i] = fields.Get<DWORD>(40 + 4 * i);
         } else {
             header.masksFollow = true;
         }
@@ -103,10 +99,9 @@ void Validate(const THeader& header)
     }
     if (header.width <= 0 || header.height == 0)
         Invalid();
-    // Every size computed from here on must fit 32 bits.
-    const std::int64_t stride = ((header.width * header.bitCount + 31) & ~31) / 8;
-    if (stride * std::llabs(header.height) > 0x7FFFFFFF)
-        Invalid();
+    // From here on every size of the pixels fits the limit, and so 32 bits.
+    if (!WithinDecodeLimit(header.width, std::llabs(header.height), header.bitCount))
+        throw EInvalidGraphic(PictureTooLargeMessage(header.width, std::llabs(header.height)));
 }
 
 std::uint32_t ColorCount(const THeader& header)
@@ -135,16 +130,21 @@ void ReadColorTable(TStream& stream, const THeader& header, std::uint32_t count,
 }
 
 // Decodes run-length encoded pixels into a zeroed bottom-up buffer. Runs
-// that leave the image are clipped; damaged data ends the decoding.
+// that leave the image are clipped; damaged data ends the decoding. A
+// position right of the image is clipped like the image's edge, so x is
+// kept at most at the width and cannot grow with the data.
 void DecodeRunLength(const std::vector<std::uint8_t>& data, TDibImage& image)
 {
     const bool nibbles = image.bitCount == 4;
-    const int stride = image.Stride();
+    const std::size_t stride = static_cast<std::size_t>(image.Stride());
     int x = 0;
     int y = 0;
-    auto put = [&](int value) {
-        if (x < image.width && y < image.height) {
+    // Writes count pixels from x on, as far as the row reaches.
+    auto put = [&](int count, auto pixel) {
+        const int inside = std::min(count, image.width - x);
+        for (int i = 0; i < inside; ++i, ++x) {
             std::uint8_t& byte = image.bits[static_cast<std::size_t>(y) * stride + (nibbles ? x / 2 : x)];
+            const int value = pixel(i);
             if (!nibbles)
                 byte = static_cast<std::uint8_t>(value);
             else if (x % 2 == 0)
@@ -152,7 +152,6 @@ void DecodeRunLength(const std::vector<std::uint8_t>& data, TDibImage& image)
             else
                 byte = static_cast<std::uint8_t>((byte & 0xF0) | value);
         }
-        ++x;
     };
     auto pixelOf = [nibbles](std::uint8_t byte, int index) { return nibbles ? (index % 2 == 0 ? byte >> 4 : byte & 0x0F) : byte; };
 
@@ -162,8 +161,7 @@ void DecodeRunLength(const std::vector<std::uint8_t>& data, TDibImage& image)
         const int code = data[at + 1];
         at += 2;
         if (count > 0) {
-            for (int i = 0; i < count; ++i)
-                put(pixelOf(static_cast<std::uint8_t>(code), i));
+            put(count, [&](int i) { return pixelOf(static_cast<std::uint8_t>(code), i); });
             continue;
         }
         switch (code) {
@@ -176,7 +174,7 @@ void DecodeRunLength(const std::vector<std::uint8_t>& data, TDibImage& image)
         case 2: // move right and up
             if (at + 2 > data.size())
                 return;
-            x += data[at];
+            x = std::min(x + data[at], image.width);
             y += data[at + 1];
             at += 2;
             break;
@@ -184,8 +182,7 @@ void DecodeRunLength(const std::vector<std::uint8_t>& data, TDibImage& image)
             const std::size_t bytes = nibbles ? (code + 1) / 2 : code;
             if (at + bytes > data.size())
                 return;
-            for (int i = 0; i < code; ++i)
-                put(pixelOf(data[at + (nibbles ? i / 2 : i)], i));
+            put(code, [&](int i) { return pixelOf(data[at + (nibbles ? i / 2 : i)], i); });
             at += (bytes + 1) & ~std::size_t(1);
             break;
         }
@@ -212,9 +209,10 @@ TDibImage ReadBitmapFile(TStream& stream)
 {
     std::uint8_t fileHeader[14];
     stream.ReadBuffer(fileHeader, sizeof fileHeader);
-    if (fileHeader[0] != 'B' || fileHeader[1] != 'M')
+    const TByteReader file(fileHeader, sizeof fileHeader, kInvalidBitmapMessage);
+    if (file.Get<WORD>(0) != 0x4D42) // "BM"
         Invalid();
-    const DWORD pixelOffset = Get<DWORD>(fileHeader + 10);
+    const DWORD pixelOffset = file.Get<DWORD>(10);
 
     DWORD headerSize = 0;
     stream.ReadBuffer(&headerSize, sizeof headerSize);
@@ -229,28 +227,34 @@ TDibImage ReadBitmapFile(TStream& stream)
         stream.ReadBuffer(header.masks.data(), sizeof header.masks);
     image.bitFields = header.compression == BI_BITFIELDS;
     image.masks = header.masks;
+    // A field layout in which a colour has no bits is no layout: the
+    // platform makes no bitmap of it.
+    if (image.bitFields && std::find(image.masks.begin(), image.masks.end(), 0u) != image.masks.end())
+        Invalid();
     const std::uint32_t colorCount = ColorCount(header);
     ReadColorTable(stream, header, colorCount, image);
 
     const bool runLength = header.compression == BI_RLE8 || header.compression == BI_RLE4;
+    const std::int64_t pixelBytes = PaddedRowBytes(image.width, image.bitCount) * image.height;
     const std::int64_t tableEnd =
         14 + std::int64_t(headerSize) + (header.masksFollow ? 12 : 0) + std::int64_t(colorCount) * (header.core ? 3 : 4);
     const std::int64_t remaining = stream.Size() - stream.Position();
-    const std::int64_t declared = runLength ? header.imageSize : std::int64_t(image.Stride()) * image.height;
+    const std::int64_t declared = runLength ? header.imageSize : pixelBytes;
     const std::int64_t gap = std::int64_t(pixelOffset) - tableEnd;
     if (gap > 0 && gap + declared <= remaining && gap < remaining)
         stream.Seek(gap, TSeekOrigin::Current);
 
-    // Data that ends early fails before its pixels are allocated.
-    if (!runLength && declared > stream.Size() - stream.Position())
+    // Without a declared size the runs reach to the end of the data. Data
+    // that ends early fails before anything is allocated for it.
+    const std::int64_t available = stream.Size() - stream.Position();
+    const std::int64_t packedBytes = !runLength ? pixelBytes : header.imageSize ? header.imageSize : available;
+    if (packedBytes > available)
         throw EReadError();
-    image.bits.assign(static_cast<std::size_t>(image.Stride()) * image.height, 0);
+    if (packedBytes <= 0 || packedBytes > 0x7FFFFFFF)
+        Invalid();
+    image.bits.assign(static_cast<std::size_t>(pixelBytes), 0);
     if (runLength) {
-        // Without a declared size the runs reach to the end of the data.
-        const std::int64_t size = header.imageSize ? header.imageSize : stream.Size() - stream.Position();
-        if (size <= 0 || size > 0x7FFFFFFF)
-            Invalid();
-        std::vector<std::uint8_t> packed(static_cast<std::size_t>(size));
+        std::vector<std::uint8_t> packed(static_cast<std::size_t>(packedBytes));
         stream.ReadBuffer(packed.data(), static_cast<std::int32_t>(packed.size()));
         DecodeRunLength(packed, image);
         image.bitFields = false;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/graphics/DecodeLimit.h"
+
 class TStream;
 
 // A device-independent image as bitmap files carry it, normalised: rows
@@ -21,9 +23,10 @@ struct TDibImage {
     std::vector<RGBQUAD> colors;
     std::vector<std::uint8_t> bits;
 
-    // Bytes per row, rounded up to a multiple of 4.
+    // Bytes per row, rounded up to a multiple of 4, for sizes within the
+    // decode limit.
     int Stride() const { return StrideOf(width, bitCount); }
-    static int StrideOf(int width, int bitCount) { return ((width * bitCount + 31) & ~31) / 8; }
+    static int StrideOf(int width, int bitCount) { return static_cast<int>(PaddedRowBytes(width, bitCount)); }
 };
 
 extern const char kInvalidBitmapMessage[];
@@ -33,8 +36,9 @@ extern const char kInvalidBitmapMessage[];
 // uncompressed, run-length encoded or top-down. The pixels are taken from the
 // file header's offset when that points past the colour table and inside the
 // data, otherwise right after the table. Leaves the stream after the pixels.
-// Raises EInvalidGraphic for data that is not a bitmap this reader knows and
-// the stream's read error for data that ends early.
+// Raises EInvalidGraphic for data that is not a bitmap this reader knows or
+// that declares a picture beyond the decode limit, and the stream's read
+// error for data that ends early; both before the pixels are allocated.
 TDibImage ReadBitmapFile(TStream& stream);
 
 // Writes a bitmap file with an info header.

@@ -1,29 +1,25 @@
 #include "framework/graphics/Icon.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "framework/graphics/ByteReader.h"
 #include "framework/graphics/Canvas.h"
-#include "framework/runtime/Streams.h"
+#include "framework/graphics/DecodeLimit.h"
 #include "framework/runtime/Handles.h"
+#include "framework/runtime/Streams.h"
 
 namespace {
 
 const char kInvalidIconMessage[] = "アイコンイメージが不正です";
 constexpr DWORD kIconVersion = 0x00030000;
+constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 [[noreturn]] void Invalid()
 {
     throw EInvalidGraphic(kInvalidIconMessage);
-}
-
-template <class T>
-T Get(const std::uint8_t* at)
-{
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
 }
 
 struct TIconImage {
@@ -33,40 +29,94 @@ struct TIconImage {
     int height;
 };
 
-bool IsIconFile(const std::vector<std::uint8_t>& data)
+bool IsIconFile(const TByteReader& data)
 {
-    return data.size() >= 6 && Get<WORD>(&data[0]) == 0 && Get<WORD>(&data[2]) == 1;
+    return data.Holds(0, 6) && data.Get<WORD>(0) == 0 && data.Get<WORD>(2) == 1;
 }
 
 // The entry whose size is nearest the system's icon size, the deepest of
 // those.
-TIconImage ChooseImage(const std::vector<std::uint8_t>& data)
+TIconImage ChooseImage(const TByteReader& file)
 {
-    const int count = Get<WORD>(&data[4]);
-    constexpr std::size_t kEntrySize = 16;
-    if (count == 0 || data.size() < 6 + count * kEntrySize)
+    constexpr std::uint64_t kEntrySize = 16;
+    const int count = file.Get<WORD>(4);
+    if (count == 0 || !file.Holds(6, count * kEntrySize))
         Invalid();
     const int wanted = GetSystemMetrics(SM_CXICON);
-    int best = -1;
-    int bestDistance = 0;
+    std::uint64_t best = 0;
+    int bestDistance = -1;
     int bestDepth = 0;
     for (int i = 0; i < count; ++i) {
-        const std::uint8_t* entry = &data[6 + i * kEntrySize];
-        const int width = entry[0] ? entry[0] : 256;
-        const int depth = Get<WORD>(entry + 6);
+        const std::uint64_t entry = 6 + i * kEntrySize;
+        const int width = file.Get<BYTE>(entry) ? file.Get<BYTE>(entry) : 256;
+        const int depth = file.Get<WORD>(entry + 6);
         const int distance = std::abs(width - wanted);
-        if (best < 0 || distance < bestDistance || (distance == bestDistance && depth > bestDepth)) {
-            best = i;
+        if (bestDistance < 0 || distance < bestDistance || (distance == bestDistance && depth > bestDepth)) {
+            best = entry;
             bestDistance = distance;
             bestDepth = depth;
         }
     }
-    const std::uint8_t* entry = &data[6 + best * kEntrySize];
-    const DWORD size = Get<DWORD>(entry + 8);
-    const DWORD offset = Get<DWORD>(entry + 12);
-    if (offset > data.size() || size > data.size() - offset || size == 0)
+    const DWORD size = file.Get<DWORD>(best + 8);
+    if (size == 0)
         Invalid();
-    return TIconImage{&data[offset], size, entry[0] ? entry[0] : 256, entry[1] ? entry[1] : 256};
+    const std::uint8_t width = file.Get<BYTE>(best);
+    const std::uint8_t height = file.Get<BYTE>(best + 1);
+    return TIconImage{file.Bytes(file.Get<DWORD>(best + 12), size), size, width ? width : 256, height ? height : 256};
+}
+
+// What goes to the platform must be what it claims to be: PNG data whose
+// header gives a size within the decode limit, or a bitmap header (core or
+// info) whose colour table, pixels and mask all lie inside the image's
+// bytes, for a picture within the limit. The platform trusts these fields
+// and, given larger ones, reads past the data or makes an icon of any size.
+void CheckImage(const std::uint8_t* bits, std::size_t size)
+{
+    const TByteReader image(bits, size, kInvalidIconMessage);
+    if (image.Holds(0, sizeof kPngSignature) &&
+        std::memcmp(image.Bytes(0, sizeof kPngSignature), kPngSignature, sizeof kPngSignature) == 0) {
+        if (std::memcmp(image.Bytes(12, 4), "IHDR", 4) != 0)
+            Invalid();
+        const std::uint8_t* ihdr = image.Bytes(16, 8);
+        const std::int64_t width = std::int64_t(ihdr[0]) << 24 | ihdr[1] << 16 | ihdr[2] << 8 | ihdr[3];
+        const std::int64_t height = std::int64_t(ihdr[4]) << 24 | ihdr[5] << 16 | ihdr[6] << 8 | ihdr[7];
+        if (!WithinDecodeLimit(width, height, 32))
+            throw EInvalidGraphic(PictureTooLargeMessage(width, height));
+        return;
+    }
+
+    const DWORD headerSize = image.Get<DWORD>(0);
+    const bool core = headerSize == sizeof(BITMAPCOREHEADER);
+    if (!core && headerSize != sizeof(BITMAPINFOHEADER))
+        Invalid();
+    const std::int64_t width = core ? image.Get<WORD>(4) : image.Get<std::int32_t>(4);
+    // The height counts the rows of the pixels and of the mask.
+    const std::int64_t rows = (core ? image.Get<WORD>(6) : image.Get<std::int32_t>(8)) / 2;
+    const int planes = image.Get<WORD>(core ? 8 : 12);
+    const int bitCount = image.Get<WORD>(core ? 10 : 14);
+    const DWORD compression = core ? BI_RGB : image.Get<DWORD>(16);
+    const DWORD colorsUsed = core ? 0 : image.Get<DWORD>(32);
+    const DWORD colorsImportant = core ? 0 : image.Get<DWORD>(36);
+    static constexpr int kBitCounts[] = {1, 4, 8, 16, 24, 32};
+    if (planes != 1 || std::find(std::begin(kBitCounts), std::end(kBitCounts), bitCount) == std::end(kBitCounts))
+        Invalid();
+    if (compression != BI_RGB && !(compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32)))
+        Invalid();
+    if (width <= 0 || rows <= 0)
+        Invalid();
+    if (!WithinDecodeLimit(width, rows, 32))
+        throw EInvalidGraphic(PictureTooLargeMessage(width, rows));
+    const std::int64_t palette = bitCount <= 8 ? std::int64_t(1) << bitCount : 0;
+    if (colorsUsed > 256 || (palette && colorsUsed > palette))
+        Invalid();
+    const std::int64_t colors = colorsUsed ? colorsUsed : palette;
+    if (colorsImportant > colors)
+        Invalid();
+    const std::int64_t tableBytes = compression == BI_BITFIELDS ? 12 : colors * (core ? 3 : 4);
+    const std::int64_t pixelBytes = PaddedRowBytes(width, bitCount) * rows;
+    const std::int64_t maskBytes = PaddedRowBytes(width, 1) * rows;
+    if (!image.Holds(headerSize, tableBytes + pixelBytes + maskBytes))
+        Invalid();
 }
 
 SIZE IconSize(HICON icon)
@@ -133,13 +183,16 @@ void TIcon::SetHandle(HICON handle)
 
 void TIcon::Load(std::vector<std::uint8_t> data)
 {
+    const TByteReader bytes(data.data(), data.size(), kInvalidIconMessage);
     HICON handle = nullptr;
-    if (IsIconFile(data)) {
-        const TIconImage image = ChooseImage(data);
+    if (IsIconFile(bytes)) {
+        const TIconImage image = ChooseImage(bytes);
+        CheckImage(image.bits, image.size);
         handle = CreateIconFromResourceEx(const_cast<PBYTE>(image.bits), image.size, TRUE, kIconVersion, image.width,
                                           image.height, LR_DEFAULTCOLOR);
     } else if (!data.empty()) {
         // One image of an icon resource: a bitmap header or PNG data.
+        CheckImage(data.data(), data.size());
         handle = CreateIconFromResourceEx(data.data(), static_cast<DWORD>(data.size()), TRUE, kIconVersion, 0, 0,
                                           LR_DEFAULTCOLOR);
     }

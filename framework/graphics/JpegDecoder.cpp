@@ -2,11 +2,14 @@
 // from the codec's headers.
 #include "framework/graphics/JpegDecoder.h"
 
+#include <algorithm>
 #include <csetjmp>
-#include <cstdio>
 #include <string>
 
 #include <jpeglib.h>
+
+#include "framework/graphics/DecodeLimit.h"
+#include "framework/runtime/Text.h"
 
 namespace {
 
@@ -28,6 +31,26 @@ void ExitOnError(j_common_ptr codec)
 // Warnings about damaged but decodable data stay silent.
 void IgnoreMessage(j_common_ptr, int) {}
 
+// Each scan of a progressive picture passes over all of its coefficients,
+// so a small file of many empty scans costs seconds per kilobyte. Real
+// encoders write a few dozen scans at most.
+constexpr int kMaxScans = 100;
+
+void LimitScans(j_common_ptr codec)
+{
+    const auto* info = reinterpret_cast<j_decompress_ptr>(codec);
+    if (info->input_scan_number <= kMaxScans)
+        return;
+    auto* errors = reinterpret_cast<TErrorManager*>(codec->err);
+    {
+        // Gone before the jump, which skips destructors.
+        const std::string text = Format("more than %d scans", kMaxScans);
+        text.copy(errors->message, sizeof errors->message - 1);
+        errors->message[std::min(text.size(), sizeof errors->message - 1)] = '\0';
+    }
+    std::longjmp(errors->jump, 1);
+}
+
 class TDecompressor {
 public:
     TDecompressor()
@@ -37,6 +60,11 @@ public:
         errors.manager.emit_message = IgnoreMessage;
         errors.message[0] = '\0';
         jpeg_create_decompress(&info);
+        // The codec's own buffers (whole-image coefficients of progressive
+        // pictures among them) stay within the decode limit as well.
+        info.mem->max_memory_to_use = kMaxPictureBytes;
+        progress.progress_monitor = LimitScans;
+        info.progress = &progress;
     }
     ~TDecompressor() { jpeg_destroy_decompress(&info); }
     TDecompressor(const TDecompressor&) = delete;
@@ -44,6 +72,7 @@ public:
 
     jpeg_decompress_struct info{};
     TErrorManager errors{};
+    jpeg_progress_mgr progress{};
 };
 
 std::uint8_t Scaled(int a, int b)
@@ -66,7 +95,8 @@ void CmykRowToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool i
 }
 
 // Everything that can jump lives in this frame; its locals are plain data
-// or objects made before setjmp.
+// or objects made before setjmp. Errors of our own are raised from this
+// frame only, never from inside the codec.
 bool Decode(TDecompressor& codec, const std::uint8_t* data, std::size_t size, TJpegPixels& pixels,
             std::vector<std::uint8_t>& cmykRow)
 {
@@ -75,14 +105,13 @@ bool Decode(TDecompressor& codec, const std::uint8_t* data, std::size_t size, TJ
         return false;
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
+    // Checked before the codec allocates anything for the picture; the
+    // pixels come out unscaled, 24 bits deep.
+    if (!WithinDecodeLimit(info.image_width, info.image_height, 24))
+        throw EJPEGError(PictureTooLargeMessage(info.image_width, info.image_height));
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_start_decompress(&info);
-    // The pixel buffer's size must fit 32 bits.
-    if (std::uint64_t(info.output_width) * info.output_height * 3 > 0x7FFFFFFF) {
-        std::snprintf(codec.errors.message, sizeof codec.errors.message, "image too large");
-        return false;
-    }
     pixels.width = static_cast<int>(info.output_width);
     pixels.height = static_cast<int>(info.output_height);
     const std::size_t stride = static_cast<std::size_t>(pixels.width) * 3;

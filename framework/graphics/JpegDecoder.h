@@ -19,5 +19,7 @@ struct TJpegPixels {
     std::vector<std::uint8_t> bgr;
 };
 
-// Decodes baseline or progressive JPEG data in colour, grey or CMYK.
+// Decodes baseline or progressive JPEG data in colour, grey or CMYK. A
+// picture beyond the decode limit is refused before its pixels are
+// allocated.
 TJpegPixels DecodeJpeg(const std::uint8_t* data, std::size_t size);

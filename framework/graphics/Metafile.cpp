@@ -1,27 +1,37 @@
 #include "framework/graphics/Metafile.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <vector>
 
-#include "framework/runtime/Streams.h"
+#include "framework/graphics/MetafileRecords.h"
 #include "framework/runtime/Handles.h"
+#include "framework/runtime/Streams.h"
 
 namespace {
 
 const char kInvalidMetafileMessage[] = "メタファイルが不正です";
 
-// Pixels of a header's frame (in 0.01 mm) on the device it was recorded for.
+// Frame length (in 0.01 mm) in pixels of a device of `pixels` pixels over
+// `millimeters`; any header's fields give a result in range.
+LONG FramePixels(LONG from, LONG to, LONG pixels, LONG millimeters)
+{
+    const double length = (double(to) - from) * pixels / (double(millimeters) * 100);
+    return static_cast<LONG>(std::lround(std::clamp(length, double(LONG_MIN), double(LONG_MAX))));
+}
+
+// Pixels of a header's frame on the device it was recorded for.
 SIZE PixelSizeOf(HENHMETAFILE handle)
 {
     ENHMETAHEADER header{};
     GetEnhMetaFileHeader(handle, sizeof header, &header);
-    const LONG frameWidth = header.rclFrame.right - header.rclFrame.left;
-    const LONG frameHeight = header.rclFrame.bottom - header.rclFrame.top;
     if (header.szlMillimeters.cx <= 0 || header.szlMillimeters.cy <= 0)
         return SIZE{0, 0};
-    return SIZE{MulDiv(frameWidth, header.szlDevice.cx, header.szlMillimeters.cx * 100),
-                MulDiv(frameHeight, header.szlDevice.cy, header.szlMillimeters.cy * 100)};
+    return SIZE{FramePixels(header.rclFrame.left, header.rclFrame.right, header.szlDevice.cx, header.szlMillimeters.cx),
+                FramePixels(header.rclFrame.top, header.rclFrame.bottom, header.szlDevice.cy, header.szlMillimeters.cy)};
 }
 
 } // namespace
@@ -116,6 +126,7 @@ void TMetafile::LoadFromStream(TStream& stream)
     std::vector<BYTE> data(header.nBytes);
     std::memcpy(data.data(), &header, kHeaderStart);
     stream.ReadBuffer(data.data() + kHeaderStart, static_cast<std::int32_t>(header.nBytes - kHeaderStart));
+    CheckMetafileRecords(data.data(), data.size(), kInvalidMetafileMessage);
     HENHMETAFILE handle = SetEnhMetaFileBits(header.nBytes, data.data());
     if (!handle)
         throw EInvalidGraphic(kInvalidMetafileMessage);

@@ -61,6 +61,28 @@ void TLayoutReader::Fail(const std::string& message) const
 
 TLayoutReader::Token TLayoutReader::Next()
 {
+    SkipSpaceAndComments();
+    if (at_ >= text_.size())
+        return Token{};
+    const char c = text_[at_];
+    if (std::isalpha(static_cast<unsigned char>(c)) || c == '_')
+        return NameToken();
+    if (std::isdigit(static_cast<unsigned char>(c)) ||
+        (c == '-' && at_ + 1 < text_.size() && std::isdigit(static_cast<unsigned char>(text_[at_ + 1]))))
+        return NumberToken();
+    if (c == '"')
+        return StringToken();
+    if (c == '<')
+        return BinaryToken();
+    Token token;
+    token.kind = kSymbol;
+    token.text = std::string(1, c);
+    ++at_;
+    return token;
+}
+
+void TLayoutReader::SkipSpaceAndComments()
+{
     for (;;) {
         while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_]))) {
             if (text_[at_] == '\n')
@@ -68,103 +90,103 @@ TLayoutReader::Token TLayoutReader::Next()
             ++at_;
         }
         if (text_.substr(at_, 2) != "//")
-            break;
+            return;
         while (at_ < text_.size() && text_[at_] != '\n')
             ++at_;
     }
+}
 
+TLayoutReader::Token TLayoutReader::NameToken()
+{
+    const std::size_t start = at_;
+    while (at_ < text_.size() && IsNameChar(text_[at_]))
+        ++at_;
     Token token;
-    if (at_ >= text_.size())
-        return token;
+    token.kind = kName;
+    token.text = std::string(text_.substr(start, at_ - start));
+    return token;
+}
 
-    const char c = text_[at_];
-    if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-        const std::size_t start = at_;
-        while (at_ < text_.size() && IsNameChar(text_[at_]))
-            ++at_;
-        token.kind = kName;
-        token.text = std::string(text_.substr(start, at_ - start));
-        return token;
-    }
-    if (std::isdigit(static_cast<unsigned char>(c)) || (c == '-' && at_ + 1 < text_.size() &&
-                                                          std::isdigit(static_cast<unsigned char>(text_[at_ + 1])))) {
-        const std::size_t start = at_;
+TLayoutReader::Token TLayoutReader::NumberToken()
+{
+    const std::size_t start = at_;
+    ++at_;
+    while (at_ < text_.size() && IsNameChar(text_[at_]))
         ++at_;
-        while (at_ < text_.size() && IsNameChar(text_[at_]))
-            ++at_;
-        const std::string digits(text_.substr(start, at_ - start));
-        // Decimal unless written 0x...; a leading zero is not octal.
-        const std::size_t sign = digits[0] == '-' ? 1 : 0;
-        const bool hex = digits.size() > sign + 1 && digits[sign] == '0' && (digits[sign + 1] | 0x20) == 'x';
-        try {
-            std::size_t used = 0;
-            token.integer = std::stoll(digits, &used, hex ? 16 : 10);
-            if (used != digits.size())
-                Fail("bad number " + digits);
-        } catch (const std::logic_error&) {
+    const std::string digits(text_.substr(start, at_ - start));
+    // Decimal unless written 0x...; a leading zero is not octal.
+    const std::size_t sign = digits[0] == '-' ? 1 : 0;
+    const bool hex = digits.size() > sign + 1 && digits[sign] == '0' && (digits[sign + 1] | 0x20) == 'x';
+    Token token;
+    token.kind = kInteger;
+    try {
+        std::size_t used = 0;
+        token.integer = std::stoll(digits, &used, hex ? 16 : 10);
+        if (used != digits.size())
             Fail("bad number " + digits);
-        }
-        token.kind = kInteger;
-        return token;
+    } catch (const std::logic_error&) {
+        Fail("bad number " + digits);
     }
-    if (c == '"') {
-        ++at_;
-        token.kind = kString;
-        for (;;) {
-            if (at_ >= text_.size() || text_[at_] == '\n')
-                Fail("string without its closing quote");
-            const char d = text_[at_++];
-            if (d == '"')
-                break;
-            if (IsLeadByte(d) && at_ < text_.size()) {
-                token.text += d;
-                token.text += text_[at_++];
-                continue;
-            }
-            if (d != '\\') {
-                token.text += d;
-                continue;
-            }
-            if (at_ >= text_.size())
-                Fail("string without its closing quote");
-            switch (const char e = text_[at_++]) {
-            case 'r': token.text += '\r'; break;
-            case 'n': token.text += '\n'; break;
-            case 't': token.text += '\t'; break;
-            case '"':
-            case '\\': token.text += e; break;
-            default: Fail(std::string("unknown escape \\") + e);
-            }
+    return token;
+}
+
+TLayoutReader::Token TLayoutReader::StringToken()
+{
+    ++at_;
+    Token token;
+    token.kind = kString;
+    for (;;) {
+        if (at_ >= text_.size() || text_[at_] == '\n')
+            Fail("string without its closing quote");
+        const char d = text_[at_++];
+        if (d == '"')
+            return token;
+        if (IsLeadByte(d) && at_ < text_.size()) {
+            token.text += d;
+            token.text += text_[at_++];
+            continue;
         }
-        return token;
+        if (d != '\\') {
+            token.text += d;
+            continue;
+        }
+        if (at_ >= text_.size())
+            Fail("string without its closing quote");
+        switch (const char e = text_[at_++]) {
+        case 'r': token.text += '\r'; break;
+        case 'n': token.text += '\n'; break;
+        case 't': token.text += '\t'; break;
+        case '"':
+        case '\\': token.text += e; break;
+        default: Fail(std::string("unknown escape \\") + e);
+        }
     }
-    if (c == '<') {
-        ++at_;
-        token.kind = kBinary;
-        int high = -1;
-        while (at_ < text_.size() && text_[at_] != '>') {
-            const char d = text_[at_++];
-            if (d == '\n')
-                ++line_;
-            if (std::isspace(static_cast<unsigned char>(d)))
-                continue;
-            const int digit = HexDigit(d);
-            if (digit < 0)
-                Fail("bad binary data");
-            if (high < 0) {
-                high = digit;
-            } else {
-                token.bytes.push_back(static_cast<std::uint8_t>(high << 4 | digit));
-                high = -1;
-            }
-        }
-        if (at_ >= text_.size() || high >= 0)
+}
+
+TLayoutReader::Token TLayoutReader::BinaryToken()
+{
+    ++at_;
+    Token token;
+    token.kind = kBinary;
+    int high = -1;
+    while (at_ < text_.size() && text_[at_] != '>') {
+        const char d = text_[at_++];
+        if (d == '\n')
+            ++line_;
+        if (std::isspace(static_cast<unsigned char>(d)))
+            continue;
+        const int digit = HexDigit(d);
+        if (digit < 0)
             Fail("bad binary data");
-        ++at_;
-        return token;
+        if (high < 0) {
+            high = digit;
+        } else {
+            token.bytes.push_back(static_cast<std::uint8_t>(high << 4 | digit));
+            high = -1;
+        }
     }
-    token.kind = kSymbol;
-    token.text = std::string(1, c);
+    if (at_ >= text_.size() || high >= 0)
+        Fail("bad binary data");
     ++at_;
     return token;
 }
@@ -211,7 +233,7 @@ void TLayoutReader::Read(TComponent& root)
     root.SetName(Expect(kName, "the name of the root").text);
     root.BeginLoading();
     created_.push_back(&root);
-    ReadObject(root);
+    ReadObject(root, 0);
     if (Next().kind != kEnd)
         Fail("text after the end of the root");
 
@@ -231,7 +253,7 @@ void TLayoutReader::Read(TComponent& root)
         component->Loaded();
 }
 
-void TLayoutReader::ReadObject(TComponent& component)
+void TLayoutReader::ReadObject(TComponent& component, int depth)
 {
     Expect(kSymbol, "{");
     for (;;) {
@@ -244,6 +266,8 @@ void TLayoutReader::ReadObject(TComponent& component)
             Fail("expected a property or a component");
 
         if (Peek().kind == kName) {
+            if (depth == kMaxNesting)
+                Fail("components nested more than " + std::to_string(kMaxNesting) + " deep");
             TComponent* child = nullptr;
             try {
                 child = TClassRegistry::Create(token.text, root_);
@@ -257,7 +281,7 @@ void TLayoutReader::ReadObject(TComponent& component)
             child->BeginLoading();
             created_.push_back(child);
             child->SetParentComponent(&component);
-            ReadObject(*child);
+            ReadObject(*child, depth + 1);
             continue;
         }
 

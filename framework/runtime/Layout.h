@@ -27,9 +27,13 @@ class TLayoutReader : public TPropertyReader {
 public:
     TLayoutReader(std::string layoutName, std::string_view text);
 
+    // Deeper than any form needs, shallow enough for the reader's recursion.
+    static constexpr int kMaxNesting = 64;
+
     // Reads the layout into an existing root, creating the nested components
     // (owned by the root), then resolves references and runs Loaded in
-    // creation order. Errors name the layout, the component and the property.
+    // creation order. Errors name the layout, the line, the component and the
+    // property. Components nest at most kMaxNesting deep.
     void Read(TComponent& root);
 
     TComponent& Root() const { return *root_; }
@@ -50,7 +54,15 @@ private:
     Token Expect(int kind, const char* what);
     [[noreturn]] void Fail(const std::string& message) const;
 
-    void ReadObject(TComponent& component);
+    // The token kinds, each read from its first character on.
+    void SkipSpaceAndComments();
+    Token NameToken();
+    Token NumberToken();
+    Token StringToken();
+    Token BinaryToken();
+
+    // depth: how many components enclose this one.
+    void ReadObject(TComponent& component, int depth);
     void ReadProperty(TComponent& component, const std::string& path);
     TLayoutValue ReadValue();
 

@@ -186,6 +186,13 @@ TEST(Decompress, DamagedTruncatedOrOverDeclaredContainersFailWithError)
     EXPECT_EQ(ErrorOf(Container(dictionary, size)), "error");
 }
 
+TEST(Decompress, AStreamThatAsksForAPresetDictionaryFailsWithError)
+{
+    // A zlib header with the dictionary flag, then the dictionary's id: zlib
+    // answers "need dictionary" however often it is asked.
+    EXPECT_EQ(ErrorOf(Container({0x78, 0x20, 0x12, 0x34, 0x56, 0x78}, 100)), "error");
+}
+
 TEST(Decompress, ErrorsOfTheSourcePropagateUnchanged)
 {
     class TFailingStream : public TMemoryStream {

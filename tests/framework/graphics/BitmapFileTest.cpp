@@ -2,6 +2,8 @@
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/BitmapFile.h"
+#include "framework/graphics/DecodeLimit.h"
+#include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -221,6 +223,81 @@ TEST(BitmapFile, RunsThatLeaveTheImageAreClippedAndDamagedRunsEndTheDecoding)
     const auto* middle = static_cast<const std::uint8_t*>(bitmap.ScanLine(1));
     EXPECT_EQ(std::vector<int>(bottom, bottom + 4), (std::vector<int>{7, 7, 7, 7}));
     EXPECT_EQ(std::vector<int>(middle, middle + 4), (std::vector<int>{0, 0, 9, 0}));
+}
+
+// A run-length file of the given size whose runs end at once: its pixels
+// cost the reader only what the header declares.
+std::vector<std::uint8_t> EmptyRunLengthFile(std::int32_t width, std::int32_t height)
+{
+    std::vector<std::uint8_t> file = MakeBitmapFile({"rle8", Header::Info, 8, BI_RLE8, false, 2}, 1, 1);
+    DWORD offset;
+    std::memcpy(&offset, &file[10], 4);
+    file.resize(offset);
+    file.push_back(0);
+    file.push_back(1); // end of bitmap
+    const DWORD runs = 2;
+    std::memcpy(&file[18], &width, 4);
+    std::memcpy(&file[22], &height, 4);
+    std::memcpy(&file[34], &runs, 4);
+    return file;
+}
+
+std::string ErrorOf(const std::vector<std::uint8_t>& file)
+{
+    TMemoryStream stream = StreamOf(file);
+    TBitmap bitmap;
+    try {
+        bitmap.LoadFromStream(stream);
+    } catch (const EInvalidGraphic& error) {
+        return error.Message();
+    }
+    return "no error";
+}
+
+TEST(BitmapFile, ThePictureSizeIsHeldToTheDecodeLimitBeforeAnythingIsAllocated)
+{
+    EXPECT_EQ(ErrorOf(EmptyRunLengthFile(4096, 4096)), "no error");
+    EXPECT_EQ(ErrorOf(EmptyRunLengthFile(4097, 4096)), PictureTooLargeMessage(4097, 4096));
+    // Rows whose size wraps 32 bits: 2^29 + 1 pixels of 8 bits.
+    EXPECT_EQ(ErrorOf(EmptyRunLengthFile((1 << 29) + 1, 1)), PictureTooLargeMessage((1 << 29) + 1, 1));
+    // Run-length data declared longer than the file.
+    std::vector<std::uint8_t> file = EmptyRunLengthFile(16, 16);
+    const DWORD declared = 0x7FFFFFFF;
+    std::memcpy(&file[34], &declared, 4);
+    TMemoryStream stream = StreamOf(file);
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadFromStream(stream), EReadError);
+}
+
+TEST(BitmapFile, MovesPastTheRightEdgeStayThereUntilTheRowEnds)
+{
+    std::vector<std::uint8_t> file = MakeBitmapFile({"rle8", Header::Info, 8, BI_RLE8, false, 16}, 4, 2);
+    DWORD offset;
+    std::memcpy(&offset, &file[10], 4);
+    // Bottom row: moves of 255 to the right, far past the edge, then a run
+    // that must land nowhere. Top row: four pixels of index 3.
+    std::vector<std::uint8_t> runs;
+    for (int i = 0; i < 1000; ++i)
+        runs.insert(runs.end(), {0, 2, 255, 0});
+    runs.insert(runs.end(), {5, 9, 0, 0, 4, 3, 0, 1});
+    file.resize(offset);
+    file.insert(file.end(), runs.begin(), runs.end());
+    const DWORD size = static_cast<DWORD>(runs.size());
+    std::memcpy(&file[14 + 20], &size, 4);
+
+    TMemoryStream stream = StreamOf(file);
+    const TDibImage image = ReadBitmapFile(stream);
+    EXPECT_EQ(std::vector<int>(image.bits.begin(), image.bits.begin() + 4), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(std::vector<int>(image.bits.begin() + 4, image.bits.begin() + 8), (std::vector<int>{3, 3, 3, 3}));
+}
+
+TEST(BitmapFile, AFieldLayoutWithoutBitsForAColourIsRejected)
+{
+    const DWORD masks[] = {0xF800, 0x07E0, 0};
+    TMemoryStream stream =
+        StreamOf(MakeBitmapFile({"info16", Header::Info, 16, BI_BITFIELDS, false, 0, {masks, masks + 3}}, 3, 2));
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
 }
 
 TEST(BitmapFile, WritingAndReadingKeepsDepthMasksAndPixels)

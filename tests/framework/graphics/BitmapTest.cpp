@@ -280,6 +280,19 @@ TEST(BitmapClipboard, ABitmapHandleIsCopied)
     EXPECT_THROW(copy.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), EInvalidGraphic);
 }
 
+TEST(BitmapClipboard, AHandleOfAnotherKindOfObjectIsNoBitmap)
+{
+    // A font's description, read as a bitmap's, would give one of 100 x 40.
+    HFONT font = CreateFontA(20, 100, 40, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadFromClipboardFormat(CF_BITMAP, font, nullptr), EInvalidGraphic);
+    EXPECT_THROW(bitmap.LoadFromClipboardFormat(CF_BITMAP, brush, nullptr), EInvalidGraphic);
+    EXPECT_TRUE(bitmap.Empty());
+    DeleteObject(font);
+    DeleteObject(brush);
+}
+
 TEST(BitmapResource, ANameMatchesWithoutRegardToCase)
 {
     TBitmap bitmap;

@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "framework/graphics/Bitmap.h"
+#include "framework/graphics/DecodeLimit.h"
 #include "framework/graphics/JpegDecoder.h"
 #include "framework/graphics/JpegImage.h"
+#include "tests/framework/graphics/GraphicsTestSupport.h"
+#include "tests/framework/graphics/JpegEncoder.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/framework/graphics/JpegEncoder.h"
 
 namespace {
 
 constexpr int kWidth = 48;
+constexpr std::uint8_t kFrameMarker[] = {0xFF, 0xC0};
 constexpr int kHeight = 32;
 
 // Smooth gradients, which JPEG keeps close at a high quality.
@@ -108,6 +113,25 @@ TEST(JPEGImage, DamagedDataRaisesTheDecodersError)
     TJPEGImage image;
     TMemoryStream stream = StreamOf(data);
     EXPECT_THROW(image.LoadFromStream(stream), EJPEGError);
+    EXPECT_TRUE(image.Empty());
+}
+
+TEST(JPEGImage, APictureBeyondTheDecodeLimitIsRefusedBeforeItIsDecoded)
+{
+    std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90);
+    // The baseline frame header: marker, length, precision, height, width.
+    const auto frame = std::search(data.begin(), data.end(), std::begin(kFrameMarker), std::end(kFrameMarker));
+    ASSERT_NE(frame, data.end());
+    const std::uint8_t size[] = {0x10, 0x00, 0x10, 0x01}; // 4096 rows of 4097
+    std::copy(std::begin(size), std::end(size), frame + 5);
+    TJPEGImage image;
+    TMemoryStream stream = StreamOf(data);
+    try {
+        image.LoadFromStream(stream);
+        FAIL() << "no error";
+    } catch (const EJPEGError& error) {
+        EXPECT_EQ(error.Message(), PictureTooLargeMessage(4097, 4096));
+    }
     EXPECT_TRUE(image.Empty());
 }
 

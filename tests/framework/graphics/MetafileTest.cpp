@@ -3,6 +3,12 @@
 #include "framework/graphics/Icon.h"
 #include "framework/graphics/Metafile.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
+#include "tests/framework/graphics/GraphicsTestSupport.h"
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -84,6 +90,64 @@ TEST(Metafile, AssignmentAndTheClipboardMakeCopies)
     }
 }
 
+std::vector<std::uint8_t> StreamForm(TMetafile& metafile)
+{
+    TMemoryStream stream;
+    metafile.SaveToStream(stream);
+    return std::vector<std::uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
+}
+
+// Offsets of the records of a metafile's stream form, and their types.
+std::vector<std::pair<std::size_t, DWORD>> Records(const std::vector<std::uint8_t>& data)
+{
+    std::vector<std::pair<std::size_t, DWORD>> records;
+    for (std::size_t at = 0; at + 8 <= data.size();) {
+        DWORD type;
+        DWORD size;
+        std::memcpy(&type, &data[at], 4);
+        std::memcpy(&size, &data[at + 4], 4);
+        records.emplace_back(at, type);
+        at += size;
+    }
+    return records;
+}
+
+TEST(Metafile, RecordsThatPlaybackCannotTrustAreRefused)
+{
+    TMetafile metafile;
+    Record(metafile);
+    const std::vector<std::uint8_t> data = StreamForm(metafile);
+    const auto records = Records(data);
+    ASSERT_EQ(records.back().second, DWORD(EMR_EOF));
+    auto refuses = [](std::vector<std::uint8_t> changed, const char* what) {
+        TMemoryStream stream = StreamOf(changed);
+        TMetafile copy;
+        EXPECT_THROW(copy.LoadFromStream(stream), EInvalidGraphic) << what;
+    };
+    auto withField = [&data](std::size_t at, DWORD value) {
+        std::vector<std::uint8_t> changed = data;
+        std::memcpy(&changed[at], &value, 4);
+        return changed;
+    };
+    const std::size_t second = records[1].first;
+    refuses(withField(second + 4, 0), "a record of no size");
+    refuses(withField(second + 4, 6), "a record shorter than its type and size");
+    refuses(withField(second + 4, 10), "a record size that is no multiple of 4");
+    refuses(withField(second + 4, static_cast<DWORD>(data.size())), "a record reaching past the end");
+    refuses(withField(records.back().first, EMR_SAVEDC), "no end-of-file record");
+    refuses(withField(second, 0x7F), "a record of a kind playback is not checked for");
+    refuses(withField(offsetof(ENHMETAHEADER, nHandles), 0), "no handle table");
+    const auto select = std::find_if(records.begin(), records.end(),
+                                     [](const auto& record) { return record.second == EMR_SELECTOBJECT; });
+    ASSERT_NE(select, records.end());
+    refuses(withField(select->first + 8, 0x7000), "a handle index outside the table");
+
+    TMemoryStream stream = StreamOf(data);
+    TMetafile copy;
+    copy.LoadFromStream(stream);
+    EXPECT_FALSE(copy.Empty());
+}
+
 // An icon file with one 16 x 16 image of 24 bits: red, transparent in its
 // left half through the AND mask.
 std::vector<std::uint8_t> IconFile()
@@ -137,6 +201,24 @@ TEST(Icon, DrawsThroughItsMask)
     TMemoryStream saved;
     icon.SaveToStream(saved);
     EXPECT_EQ(std::vector<std::uint8_t>(saved.Memory(), saved.Memory() + saved.Size()), IconFile());
+}
+
+TEST(Icon, AnImageHeaderThatClaimsMoreThanItsDataIsRejected)
+{
+    // The header's height counts the rows of the pixels and of the mask.
+    auto rejects = [](std::size_t at, std::int32_t value, const char* what) {
+        std::vector<std::uint8_t> file = IconFile();
+        std::memcpy(&file[22 + at], &value, 4);
+        TMemoryStream stream = StreamOf(file);
+        TIcon icon;
+        EXPECT_THROW(icon.LoadFromStream(stream), EInvalidGraphic) << what;
+    };
+    rejects(8, 2 * 17, "a row more than the data holds");
+    rejects(8, (1 << 27) + 1, "rows far beyond the data");
+    rejects(8, -32, "a height below zero");
+    rejects(4, 17, "a wider image than the data holds");
+    rejects(14, 0, "no depth");
+    rejects(32, 300, "more colours than a table can hold");
 }
 
 TEST(Icon, DataThatIsNoIconIsRejected)

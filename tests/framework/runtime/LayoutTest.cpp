@@ -246,6 +246,24 @@ TEST_F(LayoutTest, BadValuesAndTargetsAreErrorsWithTheirLocation)
               "layout TTestRoot, line 4, component root: a second component named first");
 }
 
+TEST_F(LayoutTest, ComponentsNestedBeyondTheLimitAreAnErrorNamingTheLine)
+{
+    auto nested = [](int depth) {
+        std::string text = "TTestRoot root {\n";
+        for (int i = 0; i < depth; ++i)
+            text += "TThing t" + std::to_string(i) + " {\n";
+        return text + std::string(depth + 1, '}');
+    };
+    TTestRoot root;
+    Read(root, nested(TLayoutReader::kMaxNesting));
+    EXPECT_EQ(root.Components().size(), std::size_t(TLayoutReader::kMaxNesting));
+    // The 65th component is named on line 66; 8,000 levels would overflow
+    // the stack of a reader without the limit.
+    EXPECT_EQ(ErrorOf(nested(TLayoutReader::kMaxNesting + 1)),
+              "layout TTestRoot, line 66, component t63: components nested more than 64 deep");
+    EXPECT_EQ(ErrorOf(nested(8000)), "layout TTestRoot, line 66, component t63: components nested more than 64 deep");
+}
+
 TEST_F(LayoutTest, NumbersAreDecimalUnlessWrittenInHex)
 {
     TTestRoot root;

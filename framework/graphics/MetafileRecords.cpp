@@ -1,0 +1,427 @@
+#include "framework/graphics/MetafileRecords.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "framework/graphics/ByteReader.h"
+#include "framework/graphics/DecodeLimit.h"
+#include "framework/graphics/Graphic.h"
+
+namespace {
+
+// The header record up to the device sizes, which every version has.
+constexpr DWORD kSmallestHeader = offsetof(ENHMETAHEADER, cbPixelFormat);
+constexpr DWORD kStockObject = 0x80000000;
+// DIB_PAL_INDICES: a bitmap without a colour table, as monochrome brushes are
+// recorded.
+constexpr DWORD kPaletteIndices = 2;
+
+// One record, read through a reader that ends where the record ends, so that
+// no field outside it can be taken for part of it.
+class TRecordCheck {
+public:
+    // savedStates: the states the records so far have saved and not yet
+    // restored.
+    TRecordCheck(const TByteReader& record, DWORD handles, int& savedStates, const char* invalidMessage)
+        : record_(record), handles_(handles), savedStates_(savedStates), invalidMessage_(invalidMessage)
+    {
+    }
+
+    void Check(DWORD type);
+
+private:
+    // Kinds of record that differ only in their fixed fields.
+    void MinimumSize(DWORD size) const
+    {
+        if (record_.Size() < size)
+            record_.Invalid();
+    }
+    // An index into the handle table; stock objects are named by a flag
+    // where the record allows them.
+    void Handle(std::uint64_t at, bool stockAllowed) const
+    {
+        const DWORD index = record_.Get<DWORD>(at);
+        if (stockAllowed && (index & kStockObject))
+            return;
+        if (index == 0 || index >= handles_)
+            record_.Invalid();
+    }
+    // count elements of elementSize bytes at offset `at`.
+    void Array(std::uint64_t at, std::uint64_t count, std::uint64_t elementSize) const
+    {
+        record_.Bytes(at, count * elementSize);
+    }
+    void Points(std::uint64_t pointSize) const
+    {
+        MinimumSize(28);
+        Array(28, record_.Get<DWORD>(24), pointSize);
+    }
+    // Polygon counts, then the points they share out.
+    void PolyPoints(std::uint64_t pointSize) const
+    {
+        MinimumSize(32);
+        const DWORD polygons = record_.Get<DWORD>(24);
+        const DWORD points = record_.Get<DWORD>(28);
+        Array(32, polygons, 4);
+        std::uint64_t counted = 0;
+        for (DWORD i = 0; i < polygons; ++i)
+            counted += record_.Get<DWORD>(32 + 4 * std::uint64_t(i));
+        if (counted > points)
+            record_.Invalid();
+        Array(32 + 4 * std::uint64_t(polygons), points, pointSize);
+    }
+    void PointsWithTypes(std::uint64_t pointSize) const
+    {
+        MinimumSize(28);
+        Array(28, record_.Get<DWORD>(24), pointSize + 1);
+    }
+    void Text(std::uint64_t at, std::uint64_t charSize) const
+    {
+        const DWORD chars = record_.Get<DWORD>(at + 8);
+        Array(record_.Get<DWORD>(at + 12), chars, charSize);
+        const DWORD options = record_.Get<DWORD>(at + 16);
+        if (const DWORD spacing = record_.Get<DWORD>(at + 36))
+            Array(spacing, chars, options & ETO_PDY ? 8 : 4);
+    }
+    // Region data of cbRgnData bytes at offset `at`; empty where allowed.
+    void Region(std::uint64_t sizeAt, std::uint64_t at, bool emptyAllowed) const
+    {
+        const DWORD size = record_.Get<DWORD>(sizeAt);
+        if (size == 0 && emptyAllowed)
+            return;
+        const TByteReader region(record_.Bytes(at, size), size, invalidMessage_);
+        if (region.Get<DWORD>(0) != sizeof(RGNDATAHEADER) || region.Get<DWORD>(4) != RDH_RECTANGLES)
+            record_.Invalid();
+        region.Bytes(sizeof(RGNDATAHEADER), std::uint64_t(region.Get<DWORD>(8)) * sizeof(RECT));
+    }
+    struct TBitmapSize {
+        std::int64_t width = 0;
+        std::int64_t height = 0;
+    };
+    // A bitmap given by the offset and size of its header and of its bits,
+    // the header's colour usage at usageAt. rows: how many rows the bits
+    // must hold, 0 for all of them. Answers the bitmap's size (0 x 0 when
+    // absent).
+    TBitmapSize Bitmap(std::uint64_t usageAt, std::uint64_t at, bool absentAllowed, std::uint64_t rows = 0) const;
+    // A block transfer without a source bitmap must not ask for one: its
+    // raster operation (at 40) has to leave the source out.
+    void SourceForOperation(const TBitmapSize& source) const
+    {
+        const DWORD operation = record_.Get<DWORD>(40);
+        const bool usesSource = ((operation >> 2) ^ operation) & 0x330000;
+        if (source.width == 0 && usesSource)
+            record_.Invalid();
+    }
+    // count coordinates from `at` on within the platform's device space of
+    // 27 bits; a destination beyond it cannot be drawn, and the platform's
+    // stretching divides by zero on some.
+    void InDeviceSpace(std::uint64_t at, int count) const
+    {
+        constexpr std::int32_t kLimit = 1 << 27;
+        for (int i = 0; i < count; ++i) {
+            const std::int32_t value = record_.Get<std::int32_t>(at + 4 * std::uint64_t(i));
+            if (value < -kLimit || value > kLimit)
+                record_.Invalid();
+        }
+    }
+    // A source rectangle (x, y, width, height at `at`) inside the bitmap.
+    void SourceInside(std::uint64_t at, const TBitmapSize& bitmap) const
+    {
+        const std::int64_t x = record_.Get<std::int32_t>(at);
+        const std::int64_t y = record_.Get<std::int32_t>(at + 4);
+        const std::int64_t width = record_.Get<std::int32_t>(at + 8);
+        const std::int64_t height = record_.Get<std::int32_t>(at + 12);
+        if (x < 0 || y < 0 || width < 0 || height < 0 || x + width > bitmap.width || y + height > bitmap.height)
+            record_.Invalid();
+    }
+
+    // A restore goes back a number of the metafile's own saved states;
+    // further back it would take the drawer's, and the platform's
+    // arithmetic on levels fails on extreme values.
+    void Restore() const
+    {
+        MinimumSize(12);
+        const std::int32_t relative = record_.Get<std::int32_t>(8);
+        if (relative >= 0 || relative < -savedStates_)
+            record_.Invalid();
+        savedStates_ += relative;
+    }
+
+    const TByteReader& record_;
+    DWORD handles_;
+    int& savedStates_;
+    const char* invalidMessage_;
+};
+
+TRecordCheck::TBitmapSize TRecordCheck::Bitmap(std::uint64_t usageAt, std::uint64_t at, bool absentAllowed,
+                                               std::uint64_t rows) const
+{
+    const DWORD infoOffset = record_.Get<DWORD>(at);
+    const DWORD infoSize = record_.Get<DWORD>(at + 4);
+    const DWORD bitsOffset = record_.Get<DWORD>(at + 8);
+    const DWORD bitsSize = record_.Get<DWORD>(at + 12);
+    if (infoSize == 0 && absentAllowed) {
+        if (infoOffset || bitsOffset || bitsSize)
+            record_.Invalid();
+        return {};
+    }
+    // Colours as RGB values, as palette indexes, or (monochrome brushes) no
+    // colour table at all.
+    const DWORD usage = record_.Get<DWORD>(usageAt);
+    if (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS && usage != kPaletteIndices)
+        record_.Invalid();
+    const TByteReader info(record_.Bytes(infoOffset, infoSize), infoSize, invalidMessage_);
+    record_.Bytes(bitsOffset, bitsSize);
+
+    const DWORD headerSize = info.Get<DWORD>(0);
+    const bool core = headerSize == sizeof(BITMAPCOREHEADER);
+    if (!core && (headerSize < sizeof(BITMAPINFOHEADER) || headerSize > infoSize))
+        record_.Invalid();
+    const std::int64_t width = core ? info.Get<WORD>(4) : info.Get<std::int32_t>(4);
+    const std::int64_t height = core ? info.Get<WORD>(6) : info.Get<std::int32_t>(8);
+    const int planes = info.Get<WORD>(core ? 8 : 12);
+    const int bitCount = info.Get<WORD>(core ? 10 : 14);
+    const DWORD compression = core ? BI_RGB : info.Get<DWORD>(16);
+    const DWORD imageSize = core ? 0 : info.Get<DWORD>(20);
+    const DWORD colorsUsed = core ? 0 : info.Get<DWORD>(32);
+    const DWORD colorsImportant = core ? 0 : info.Get<DWORD>(36);
+    static constexpr int kBitCounts[] = {1, 4, 8, 16, 24, 32};
+    if (planes != 1 || std::find(std::begin(kBitCounts), std::end(kBitCounts), bitCount) == std::end(kBitCounts))
+        record_.Invalid();
+    const bool runLength = (compression == BI_RLE8 && bitCount == 8) || (compression == BI_RLE4 && bitCount == 4);
+    const bool fields = compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32);
+    if (compression != BI_RGB && !runLength && !fields)
+        record_.Invalid();
+    const std::int64_t allRows = height < 0 ? -height : height;
+    if (!WithinDecodeLimit(width, allRows, bitCount))
+        record_.Invalid();
+
+    const std::int64_t palette = bitCount <= 8 ? std::int64_t(1) << bitCount : 0;
+    if (colorsUsed > 256 || (palette && colorsUsed > palette))
+        record_.Invalid();
+    const std::int64_t colors = colorsUsed ? colorsUsed : palette;
+    // The platform copies this many entries as well.
+    if (colorsImportant > colors)
+        record_.Invalid();
+    const std::int64_t entrySize = usage == kPaletteIndices ? 0 : usage == DIB_PAL_COLORS ? 2 : core ? 3 : 4;
+    info.Bytes(headerSize, (fields && headerSize == sizeof(BITMAPINFOHEADER) ? 12 : 0) + colors * entrySize);
+
+    if (runLength) {
+        if (imageSize == 0 || imageSize > bitsSize)
+            record_.Invalid();
+    } else {
+        if (rows > std::uint64_t(allRows))
+            record_.Invalid();
+        if (std::uint64_t(PaddedRowBytes(width, bitCount)) * (rows ? rows : allRows) > bitsSize)
+            record_.Invalid();
+    }
+    return {width, allRows};
+}
+
+void TRecordCheck::Check(DWORD type)
+{
+    switch (type) {
+    case EMR_POLYBEZIER:
+    case EMR_POLYGON:
+    case EMR_POLYLINE:
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYLINETO: return Points(8);
+    case EMR_POLYBEZIER16:
+    case EMR_POLYGON16:
+    case EMR_POLYLINE16:
+    case EMR_POLYBEZIERTO16:
+    case EMR_POLYLINETO16: return Points(4);
+    case EMR_POLYPOLYLINE:
+    case EMR_POLYPOLYGON: return PolyPoints(8);
+    case EMR_POLYPOLYLINE16:
+    case EMR_POLYPOLYGON16: return PolyPoints(4);
+    case EMR_POLYDRAW: return PointsWithTypes(8);
+    case EMR_POLYDRAW16: return PointsWithTypes(4);
+
+    case EMR_SAVEDC:
+        ++savedStates_;
+        return;
+    case EMR_RESTOREDC: return Restore();
+    case EMR_SETMETARGN:
+    case EMR_REALIZEPALETTE:
+    case EMR_BEGINPATH:
+    case EMR_ENDPATH:
+    case EMR_CLOSEFIGURE:
+    case EMR_FLATTENPATH:
+    case EMR_WIDENPATH:
+    case EMR_ABORTPATH: return;
+    case EMR_SETMAPPERFLAGS:
+    case EMR_SETMAPMODE:
+    case EMR_SETBKMODE:
+    case EMR_SETPOLYFILLMODE:
+    case EMR_SETROP2:
+    case EMR_SETSTRETCHBLTMODE:
+    case EMR_SETTEXTALIGN:
+    case EMR_SETTEXTCOLOR:
+    case EMR_SETBKCOLOR:
+    case EMR_SETARCDIRECTION:
+    case EMR_SETMITERLIMIT:
+    case EMR_SELECTCLIPPATH:
+    case EMR_SETICMMODE:
+    case EMR_SETLAYOUT: return MinimumSize(12);
+    case EMR_SETWINDOWEXTEX:
+    case EMR_SETWINDOWORGEX:
+    case EMR_SETVIEWPORTEXTEX:
+    case EMR_SETVIEWPORTORGEX:
+    case EMR_SETBRUSHORGEX:
+    case EMR_OFFSETCLIPRGN:
+    case EMR_MOVETOEX:
+    case EMR_LINETO: return MinimumSize(16);
+    case EMR_SETPIXELV: return MinimumSize(20);
+    case EMR_EXCLUDECLIPRECT:
+    case EMR_INTERSECTCLIPRECT:
+    case EMR_SCALEVIEWPORTEXTEX:
+    case EMR_SCALEWINDOWEXTEX:
+    case EMR_ELLIPSE:
+    case EMR_RECTANGLE:
+    case EMR_EXTFLOODFILL:
+    case EMR_FILLPATH:
+    case EMR_STROKEANDFILLPATH:
+    case EMR_STROKEPATH: return MinimumSize(24);
+    case EMR_ANGLEARC: return MinimumSize(28);
+    case EMR_SETWORLDTRANSFORM:
+    case EMR_ROUNDRECT:
+    case EMR_SETCOLORADJUSTMENT: return MinimumSize(32);
+    case EMR_MODIFYWORLDTRANSFORM: return MinimumSize(36);
+    case EMR_ARC:
+    case EMR_CHORD:
+    case EMR_PIE:
+    case EMR_ARCTO: return MinimumSize(40);
+
+    case EMR_SELECTOBJECT:
+    case EMR_SELECTPALETTE: return Handle(8, true);
+    case EMR_DELETEOBJECT: return Handle(8, false);
+    case EMR_RESIZEPALETTE:
+        MinimumSize(16);
+        return Handle(8, false);
+    case EMR_CREATEPEN:
+        MinimumSize(28);
+        return Handle(8, false);
+    case EMR_CREATEBRUSHINDIRECT:
+        MinimumSize(24);
+        return Handle(8, false);
+    case EMR_EXTCREATEFONTINDIRECTW:
+        MinimumSize(12 + sizeof(LOGFONTW));
+        return Handle(8, false);
+    case EMR_CREATEPALETTE:
+        Handle(8, false);
+        return Array(16, record_.Get<WORD>(14), sizeof(PALETTEENTRY));
+    case EMR_SETPALETTEENTRIES:
+        Handle(8, false);
+        return Array(20, record_.Get<DWORD>(16), sizeof(PALETTEENTRY));
+    case EMR_CREATEMONOBRUSH:
+    case EMR_CREATEDIBPATTERNBRUSHPT:
+        Handle(8, false);
+        Bitmap(12, 16, false);
+        return;
+    case EMR_EXTCREATEPEN:
+        Handle(8, false);
+        Array(52, record_.Get<DWORD>(48), 4);
+        // A pattern pen's colour says how its bitmap's colours are given.
+        Bitmap(40, 12, true);
+        return;
+
+    case EMR_EXTTEXTOUTA: return Text(36, 1);
+    case EMR_EXTTEXTOUTW: return Text(36, 2);
+    case EMR_GDICOMMENT: return Array(12, record_.Get<DWORD>(8), 1);
+
+    case EMR_FILLRGN:
+        Handle(28, false);
+        return Region(24, 32, false);
+    case EMR_FRAMERGN:
+        Handle(28, false);
+        return Region(24, 40, false);
+    case EMR_INVERTRGN:
+    case EMR_PAINTRGN: return Region(24, 28, false);
+    case EMR_EXTSELECTCLIPRGN: return Region(8, 16, true);
+
+    // Block transfers: the destination first (its fields from offset 24),
+    // then the bitmaps.
+    case EMR_BITBLT:
+        MinimumSize(100);
+        InDeviceSpace(24, 4);
+        return SourceForOperation(Bitmap(80, 84, true));
+    case EMR_STRETCHBLT:
+        MinimumSize(108);
+        InDeviceSpace(24, 4);
+        return SourceForOperation(Bitmap(80, 84, true));
+    case EMR_ALPHABLEND:
+    case EMR_TRANSPARENTBLT:
+        MinimumSize(108);
+        InDeviceSpace(24, 4);
+        Bitmap(80, 84, false);
+        return;
+    case EMR_MASKBLT:
+        MinimumSize(128);
+        InDeviceSpace(24, 4);
+        Bitmap(80, 84, true);
+        Bitmap(108, 112, true);
+        return;
+    case EMR_PLGBLT:
+        MinimumSize(140);
+        InDeviceSpace(24, 6);
+        Bitmap(92, 96, true);
+        Bitmap(120, 124, true);
+        return;
+    // Recording these with a source rectangle outside the bitmap makes the
+    // platform copy from outside the bits.
+    case EMR_SETDIBITSTODEVICE:
+        MinimumSize(76);
+        InDeviceSpace(24, 6);
+        return SourceInside(32, Bitmap(64, 48, false, record_.Get<DWORD>(72)));
+    case EMR_STRETCHDIBITS:
+        MinimumSize(80);
+        InDeviceSpace(24, 2);
+        InDeviceSpace(72, 2);
+        return SourceInside(32, Bitmap(64, 48, false));
+
+    default:
+        // Kinds not known here may be played back in ways not checked here.
+        record_.Invalid();
+    }
+}
+
+} // namespace
+
+void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char* invalidMessage)
+{
+    const TByteReader file(data, size, invalidMessage);
+    // The table's first entry is the metafile's own, which playback fills in.
+    const DWORD handles = file.Get<WORD>(offsetof(ENHMETAHEADER, nHandles));
+    if (handles == 0)
+        file.Invalid();
+    int savedStates = 0;
+    for (std::uint64_t at = 0;;) {
+        const DWORD type = file.Get<DWORD>(at);
+        const DWORD recordSize = file.Get<DWORD>(at + 4);
+        if (recordSize < 8 || recordSize % 4 != 0 || (type == EMR_HEADER) != (at == 0))
+            file.Invalid();
+        const TByteReader record(file.Bytes(at, recordSize), recordSize, invalidMessage);
+        at += recordSize;
+        if (type == EMR_HEADER) {
+            // Playback scales by the recording device's pixels per
+            // millimetre.
+            record.Bytes(0, kSmallestHeader);
+            const SIZE device{record.Get<LONG>(offsetof(ENHMETAHEADER, szlDevice.cx)),
+                              record.Get<LONG>(offsetof(ENHMETAHEADER, szlDevice.cy))};
+            const SIZE millimeters{record.Get<LONG>(offsetof(ENHMETAHEADER, szlMillimeters.cx)),
+                                   record.Get<LONG>(offsetof(ENHMETAHEADER, szlMillimeters.cy))};
+            if (device.cx <= 0 || device.cy <= 0 || millimeters.cx <= 0 || millimeters.cy <= 0)
+                file.Invalid();
+        } else if (type == EMR_EOF) {
+            record.Bytes(0, sizeof(EMREOF));
+            if (at != size)
+                file.Invalid();
+            return;
+        } else {
+            TRecordCheck(record, handles, savedStates, invalidMessage).Check(type);
+        }
+    }
+}

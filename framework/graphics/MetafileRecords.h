@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Checks the records of enhanced metafile data before the platform is given
+// them. Its playback trusts what a record says of itself (its size, counts
+// of points and characters, offsets of embedded strings, regions and
+// bitmaps, indexes into the handle table) and reads or writes wherever that
+// points; a record size of 0 makes it loop for ever.
+//
+// So the records are walked: each at least 8 bytes, a multiple of 4 and
+// inside the data; the first the header, the last the end-of-file record,
+// which ends the data. Every record must be of a kind whose layout is known
+// here, at least as long as its fixed part, with every count and offset
+// inside the record, every handle index inside the header's handle table,
+// and every embedded bitmap consistent with its header and within the
+// decode limit. Anything else raises EInvalidGraphic with the message given.
+void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char* invalidMessage);
