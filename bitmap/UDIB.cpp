@@ -1,6 +1,7 @@
 #include "bitmap/UDIB.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -155,10 +156,20 @@ std::uint64_t CheckedBitmapSize(const std::uint8_t* data, std::uint64_t availabl
     const std::uint64_t imageSize = ImageSize64(fields);
     if (tableEnd > available || imageSize > available - tableEnd)
         throw EReadError();
-    // Run-length data may be small and still unpack, when drawn, to more
-    // than any picture of this program needs.
-    if (imageSize > kDibDecodeLimit || UnpackedSize64(fields) > kDibDecodeLimit)
+    // Only run-length data gets here with a negative width (read as a huge
+    // one): it is no size at all, rather than too large a one.
+    if (fields.width > static_cast<std::uint64_t>(INT32_MAX))
         throw EInvalidGraphic(kInvalidBitmapMessage);
+    // Run-length data may be small and still unpack, when drawn, to more
+    // than any picture of this program needs. A side of 0 unpacks to nothing.
+    const auto width = static_cast<std::int64_t>(fields.width);
+    const std::int64_t rows = fields.height < 0 ? -fields.height : fields.height;
+    if (width != 0 && rows != 0 && !WithinDecodeLimit(width, rows, static_cast<int>(fields.bitsPerPixel)))
+        throw EInvalidGraphic(PictureTooLargeMessage(width, rows));
+    // Within the limit, uncompressed pixels are too; run-length data may
+    // still claim more than any picture within it needs.
+    if (imageSize > static_cast<std::uint64_t>(kMaxPictureBytes))
+        throw EInvalidGraphic(PictureDataTooLargeMessage(static_cast<std::int64_t>(imageSize), kMaxPictureBytes));
     return tableEnd + imageSize;
 }
 
@@ -192,6 +203,12 @@ std::uint32_t ImageSize(const void* header)
 std::uint32_t BitsOffset(const void* header)
 {
     return To32(kFileHeaderSize + HeaderAndTableSize64(FieldsOf(header)));
+}
+
+void CheckContainerDeclaredSize(std::int32_t declared)
+{
+    if (declared > kMaxBitmapFileBytes)
+        throw EInvalidGraphic(PictureDataTooLargeMessage(declared, kMaxBitmapFileBytes));
 }
 
 void CheckFileHeader(const void* data)
@@ -296,8 +313,7 @@ TBitmapStreamHolder::TBitmapStreamHolder(TStream& stream)
 {
     std::int32_t declared = 0;
     if (ReadContainerHeader(stream, declared)) {
-        if (static_cast<std::uint32_t>(declared) > kDibDecodeLimit)
-            throw EInvalidGraphic(kInvalidBitmapMessage);
+        CheckContainerDeclaredSize(declared);
         // The memory grows with what really inflates, not with the claim.
         copy_ = std::make_unique<TMemoryStream>();
         DecompressContainer(stream, *copy_, declared);

@@ -7,6 +7,7 @@
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
+#include "framework/graphics/DecodeLimit.h"
 #include "framework/graphics/Graphic.h"
 
 class TStream;
@@ -17,11 +18,19 @@ class TMemoryStream;
 // its size field, the colour table or bit-field masks, then the pixels right
 // after them.
 
-// The most bytes one bitmap may unpack to: the declared size of a compressed
-// container, and the pixels, as stored and once unpacked from run-length
-// data. Larger bitmaps are refused as invalid, so damaged data cannot make
-// the reader (or the platform drawing its result) ask for more.
-constexpr std::uint32_t kDibDecodeLimit = 64u * 1024 * 1024;
+// Bitmaps beyond the readers' decode limit (framework/graphics/DecodeLimit.h)
+// are refused as invalid, so that damaged data cannot make the reader (or
+// the platform drawing its result) ask for more: the pixels once unpacked
+// (their count and padded bytes), the pixels as stored, and the declared
+// size of a compressed container.
+
+// The largest bitmap file within the limit: the file header, the largest
+// header and a full colour table before the most pixel bytes.
+constexpr std::int64_t kMaxBitmapFileBytes = kMaxPictureBytes + sizeof(BITMAPFILEHEADER) +
+                                             sizeof(BITMAPV5HEADER) + 256 * sizeof(RGBQUAD);
+// Raises EInvalidGraphic for a compressed container that declares more than
+// kMaxBitmapFileBytes, before anything is inflated.
+void CheckContainerDeclaredSize(std::int32_t declared);
 
 // 1 gives 2, 4 gives 16, 8 gives 256, any other bit count 0.
 std::uint32_t ColorsForBitCount(std::uint32_t bitCount);

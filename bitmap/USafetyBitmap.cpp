@@ -148,8 +148,7 @@ void TSafetyBitmap::LoadFromStream(TStream& stream)
         TBitmap::LoadFromStream(stream);
         return;
     }
-    if (static_cast<std::uint32_t>(declared) > kDibDecodeLimit)
-        throw EInvalidGraphic(kInvalidBitmapMessage);
+    CheckContainerDeclaredSize(declared);
     TMemoryStream inflated;
     DecompressContainer(stream, inflated, declared);
     inflated.SetPosition(0);

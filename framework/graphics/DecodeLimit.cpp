@@ -20,3 +20,9 @@ std::string PictureTooLargeMessage(std::int64_t width, std::int64_t height)
     return Format("画像が大きすぎます (%lld x %lld 画素、上限は %lld 画素)", static_cast<long long>(width),
                   static_cast<long long>(height), static_cast<long long>(kMaxPicturePixels));
 }
+
+std::string PictureDataTooLargeMessage(std::int64_t bytes, std::int64_t limit)
+{
+    return Format("画像が大きすぎます (%lld バイト、上限は %lld バイト)", static_cast<long long>(bytes),
+                  static_cast<long long>(limit));
+}

@@ -26,3 +26,7 @@ bool WithinDecodeLimit(std::int64_t width, std::int64_t height, int bitsPerPixel
 
 // The message of the error a reader raises for a picture beyond the limit.
 std::string PictureTooLargeMessage(std::int64_t width, std::int64_t height);
+// The same for data whose size alone is beyond what a picture within the
+// limit needs, where the picture's size is not known yet (a compressed
+// container's declared size) or says nothing (run-length data).
+std::string PictureDataTooLargeMessage(std::int64_t bytes, std::int64_t limit);

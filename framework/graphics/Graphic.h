@@ -6,19 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "framework/graphics/InvalidGraphic.h"
 #include "framework/runtime/Components.h"
 #include "framework/runtime/Errors.h"
 
 class TCanvas;
 class TGraphic;
 class TStream;
-
-// Raised for picture data that cannot be decoded and for operations a kind of
-// picture does not support.
-class EInvalidGraphic : public Exception {
-public:
-    using Exception::Exception;
-};
 
 // Raised when the platform refuses to create a bitmap, palette or context.
 // Raised right after the refused call, so the platform's error code is taken

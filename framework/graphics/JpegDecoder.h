@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/runtime/Errors.h"
+#include "framework/graphics/InvalidGraphic.h"
 
-// Raised for JPEG data the codec cannot decode, with the codec's reason.
-class EJPEGError : public Exception {
+// Raised for JPEG data the codec cannot decode, with the codec's reason: an
+// invalid graphic like any other reader's damaged data.
+class EJPEGError : public EInvalidGraphic {
 public:
-    using Exception::Exception;
+    using EInvalidGraphic::EInvalidGraphic;
 };
 
 // Decoded pixels: rows top-down, blue, green, red per pixel, no padding.

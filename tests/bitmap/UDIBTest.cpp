@@ -323,28 +323,88 @@ TEST(DibLoading, HeadersThatClaimMoreThanAnyDataHoldsAreReadErrors)
     });
 }
 
-TEST(DibLoading, AContainerDeclaringMoreThanTheDecodeLimitIsRefusedBeforeInflating)
+TEST(DibLoading, AContainerDeclaringMoreThanTheLargestBitmapWithinTheDecodeLimitIsRefusedBeforeInflating)
 {
     Bytes container = ContainerOf(MakeBitmapFile(kInfo24, 2, 2));
-    const std::uint32_t declared = kDibDecodeLimit + 1;
+    const auto declared = static_cast<std::uint32_t>(kMaxBitmapFileBytes + 1);
     std::memcpy(&container[13], &declared, 4);
     TMemoryStream stream = StreamOf(container);
     TDIB dib;
-    EXPECT_THROW(dib.LoadFromStream(stream), EInvalidGraphic);
+    try {
+        dib.LoadFromStream(stream);
+        FAIL() << "loaded";
+    } catch (const EInvalidGraphic& error) {
+        EXPECT_EQ(error.Message(), PictureDataTooLargeMessage(declared, kMaxBitmapFileBytes));
+    }
+    // Refused before inflating: the stream stands on the zlib stream.
+    EXPECT_EQ(stream.Position(), 17);
+
+    // Right at the limit the claim is inflated, and found out by the data.
+    const auto largest = static_cast<std::uint32_t>(kMaxBitmapFileBytes);
+    std::memcpy(&container[13], &largest, 4);
+    TMemoryStream atLimit = StreamOf(container);
+    EXPECT_THROW(dib.LoadFromStream(atLimit), EZLibError);
+}
+
+// A few bytes of run-length data for a picture of the size.
+Bytes RunLengthBitmapOf(std::int32_t width, std::int32_t height)
+{
+    Bytes file = MakeBitmapFile({"rle8", Header::Info, 8, BI_RLE8}, 4, 2);
+    std::memcpy(&file[18], &width, 4);
+    std::memcpy(&file[22], &height, 4);
+    return file;
 }
 
 TEST(DibLoading, RunLengthDataThatWouldUnpackBeyondTheDecodeLimitIsRefused)
 {
-    // A few bytes of run-length data for a picture of 16384 x 8192 bytes.
-    const Bytes small = MakeBitmapFile({"rle8", Header::Info, 8, BI_RLE8}, 4, 2);
-    Bytes huge = small;
-    const std::int32_t width = 16384;
-    const std::int32_t height = 8192;
-    std::memcpy(&huge[18], &width, 4);
-    std::memcpy(&huge[22], &height, 4);
-    ExpectEachStreamRaises(huge, [](const std::exception& error) {
-        EXPECT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+    // Beyond it in bytes (128 MiB), and in pixels alone (16 MiB and a row).
+    for (const auto& [width, height] : {std::pair(16384, 8192), std::pair(4097, 4096)}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        ExpectEachStreamRaises(RunLengthBitmapOf(width, height), [&](const std::exception& error) {
+            ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+            EXPECT_EQ(static_cast<const EInvalidGraphic&>(error).Message(), PictureTooLargeMessage(width, height));
+        });
+    }
+    // Right at the limit, however it is shaped, it loads.
+    for (const auto& [width, height] : {std::pair(4096, 4096), std::pair(1, 4096 * 4096)}) {
+        TMemoryStream stream = StreamOf(RunLengthBitmapOf(width, height));
+        TDIB dib;
+        dib.LoadFromStream(stream);
+        EXPECT_EQ(dib.Width(), width);
+        EXPECT_EQ(dib.Height(), height);
+    }
+    // A negative width is no size, not too large a one.
+    ExpectEachStreamRaises(RunLengthBitmapOf(-4, 2), [](const std::exception& error) {
+        ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+        EXPECT_STREQ(error.what(), "ビットマップイメージが不正です");
     });
+}
+
+TEST(DibLoading, RunLengthDataLargerThanAnyPictureWithinTheDecodeLimitIsRefused)
+{
+    const Bytes small = RunLengthBitmapOf(4, 2);
+    std::uint32_t headers = 0;
+    std::memcpy(&headers, &small[10], 4);
+    for (const std::int64_t stored : {kMaxPictureBytes, kMaxPictureBytes + 1}) {
+        SCOPED_TRACE(stored);
+        Bytes file(small.begin(), small.begin() + static_cast<std::ptrdiff_t>(headers));
+        const auto size = static_cast<std::uint32_t>(stored);
+        std::memcpy(&file[34], &size, 4);
+        file.resize(headers + static_cast<std::size_t>(stored));
+        TMemoryStream stream = StreamOf(file);
+        TDIB dib;
+        if (stored == kMaxPictureBytes) {
+            dib.LoadFromStream(stream);
+            EXPECT_EQ(stream.Position(), static_cast<std::int64_t>(file.size()));
+            continue;
+        }
+        try {
+            dib.LoadFromStream(stream);
+            ADD_FAILURE() << "loaded";
+        } catch (const EInvalidGraphic& error) {
+            EXPECT_EQ(error.Message(), PictureDataTooLargeMessage(stored, kMaxPictureBytes));
+        }
+    }
 }
 
 TEST(DibLoading, AMemoryStreamPositionedAtItsEndHoldsNoBitmap)

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
+#include "bitmap/UDIB.h"
 #include "bitmap/USafetyBitmap.h"
 #include "container/UZLIB.h"
 #include "framework/graphics/BitmapFile.h"
@@ -268,6 +270,16 @@ TEST(SafetyBitmapLoad, AContainerThatFailsToInflateRaisesItsErrorAndChangesNothi
 {
     ExpectFailedLoadChangesNothing(DamagedContainer(), true, "error");
     ExpectFailedLoadChangesNothing(DamagedContainer(), false, "error");
+}
+
+TEST(SafetyBitmapLoad, AContainerDeclaringMoreThanTheDecodeLimitAllowsIsRefusedOnEitherThreadAndChangesNothing)
+{
+    Bytes container = ContainerOf(PictureFile(30, 30));
+    const auto declared = static_cast<std::uint32_t>(kMaxBitmapFileBytes + 1);
+    std::memcpy(&container[13], &declared, 4);
+    const std::string message = PictureDataTooLargeMessage(declared, kMaxBitmapFileBytes);
+    ExpectFailedLoadChangesNothing(container, true, message.c_str());
+    ExpectFailedLoadChangesNothing(container, false, message.c_str());
 }
 
 TEST(SafetyBitmapLoad, ACompressedFileWithoutABitmapInsideIsInvalidAndChangesNothing)

@@ -7,7 +7,6 @@
 #include "bitmap/USafetyBitmap.h"
 #include "container/UZLIB.h"
 #include "framework/graphics/Icon.h"
-#include "framework/graphics/JpegDecoder.h"
 #include "framework/graphics/Metafile.h"
 #include "imagepack/UResourceImageLoader.h"
 #include "tests/imagepack/NotifySupport.h"
@@ -240,7 +239,7 @@ TEST_F(ResourceImageLoader, ADamagedPictureRaisesItsDecodersErrorAndThePictureSt
     expectUnchanged("CBM", "SHORT", [this] { EXPECT_THROW(loader.Load(), EZLibError); });
     expectUnchanged("RT_ICON", "BAD", [this] { EXPECT_THROW(loader.Load(), EInvalidGraphic); });
     expectUnchanged("METAFILE", "BAD", [this] { EXPECT_THROW(loader.Load(), EInvalidGraphic); });
-    expectUnchanged("JPEG", "BAD", [this] { EXPECT_THROW(loader.Load(), EJPEGError); });
+    expectUnchanged("JPEG", "BAD", [this] { EXPECT_THROW(loader.Load(), EInvalidGraphic); });
 }
 
 TEST_F(ResourceImageLoader, AReadyLoaderLoadsOnEveryRealChangeOfItsResource)

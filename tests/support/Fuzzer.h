@@ -14,7 +14,9 @@
 //     and every input that ever made it fail in .../regressions/.
 //  2. Write a test that describes each way the reader is fed as a
 //     TFuzzTarget and hands it to ExpectReaderHolds (FuzzTest.h), with
-//     FuzzOptions sized so that the test takes a few seconds.
+//     FuzzOptions sized so that the test takes a few seconds. A reader that
+//     reads its input in place gets it in TGuardedBytes
+//     (FuzzGuardedBytes.h), so that a read past the end faults.
 //  3. Register it with zelmoria_add_fuzz_test; make test runs it and
 //     make fuzz runs it for longer.
 

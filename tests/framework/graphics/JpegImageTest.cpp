@@ -106,13 +106,18 @@ TEST(JPEGImage, KeepsItsDataForSavingAndLayouts)
     EXPECT_TRUE(copy.Equals(image));
 }
 
-TEST(JPEGImage, DamagedDataRaisesTheDecodersError)
+TEST(JPEGImage, DamagedDataRaisesTheDecodersErrorAsAnInvalidGraphic)
 {
     std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90);
     data[0] = 0;
     TJPEGImage image;
     TMemoryStream stream = StreamOf(data);
-    EXPECT_THROW(image.LoadFromStream(stream), EJPEGError);
+    try {
+        image.LoadFromStream(stream);
+        FAIL() << "no error";
+    } catch (const EInvalidGraphic& error) {
+        EXPECT_NE(dynamic_cast<const EJPEGError*>(&error), nullptr) << error.Message();
+    }
     EXPECT_TRUE(image.Empty());
 }
 

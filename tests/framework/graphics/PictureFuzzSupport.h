@@ -4,19 +4,16 @@
 
 #include "framework/graphics/DecodeLimit.h"
 #include "framework/graphics/Graphic.h"
-#include "framework/graphics/JpegDecoder.h"
 #include "framework/runtime/Layout.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/support/FuzzTest.h"
 
 // The errors by which the framework's readers may refuse input: invalid
-// graphic (the JPEG codec's error included), stream read error, layout
-// error, out of memory.
+// graphic, stream read error, layout error, out of memory.
 inline bool IsReaderRefusal(const std::exception& error)
 {
-    return dynamic_cast<const EInvalidGraphic*>(&error) || dynamic_cast<const EJPEGError*>(&error) ||
-           dynamic_cast<const EReadError*>(&error) || dynamic_cast<const ELayoutError*>(&error) ||
-           dynamic_cast<const EOutOfMemory*>(&error);
+    return dynamic_cast<const EInvalidGraphic*>(&error) || dynamic_cast<const EReadError*>(&error) ||
+           dynamic_cast<const ELayoutError*>(&error) || dynamic_cast<const EOutOfMemory*>(&error);
 }
 
 // What every accepted picture promises: a size within the decode limit, and
