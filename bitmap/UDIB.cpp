@@ -272,7 +272,7 @@ TBitsHolder::~TBitsHolder()
 
 HRESULT STDMETHODCALLTYPE TBitsHolder::QueryInterface(REFIID id, void** out)
 {
-    if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IBitsHolder)) {
+    if (IsEqualIID(id, __uuidof(IUnknown)) || IsEqualIID(id, IID_IBitsHolder)) {
         *out = static_cast<IBitsHolder*>(this);
         AddRef();
         return S_OK;

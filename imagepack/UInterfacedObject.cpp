@@ -55,7 +55,7 @@ void TInterfaceImplement::BeforeDestructionOrTerminate() noexcept
 
 bool TInterfaceImplement::GetInterface(REFIID id, void** out)
 {
-    if (!IsEqualIID(id, IID_IUnknown))
+    if (!IsEqualIID(id, __uuidof(IUnknown)))
         return false;
     *out = static_cast<IUnknown*>(this);
     AddRef();

@@ -28,7 +28,7 @@ HRESULT STDMETHODCALLTYPE TPictureEx::QueryInterface(REFIID id, void** out)
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    if (!IsEqualIID(id, IID_IUnknown) && !IsEqualIID(id, IID_IBroadcaster))
+    if (!IsEqualIID(id, __uuidof(IUnknown)) && !IsEqualIID(id, IID_IBroadcaster))
         return E_NOINTERFACE;
     *out = static_cast<IBroadcaster*>(this);
     AddRef();

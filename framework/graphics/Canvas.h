@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <string_view>
 
 #include "framework/graphics/Graphics.h"
+#include "framework/runtime/Handles.h"
 
 class TGraphic;
 
@@ -31,9 +31,9 @@ public:
     void SetCopyMode(DWORD copyMode) { copyMode_ = copyMode; }
 
     // One thread at a time draws on a locked canvas; the lock nests.
-    void Lock() { lock_.lock(); }
-    bool TryLock() { return lock_.try_lock(); }
-    void Unlock() { lock_.unlock(); }
+    void Lock() { lock_.Lock(); }
+    bool TryLock() { return lock_.TryLock(); }
+    void Unlock() { lock_.Unlock(); }
 
     // Fired before and after every call that draws: a bitmap's canvas stops
     // sharing the bitmap's image before and announces the change after.
@@ -91,7 +91,7 @@ private:
     TFont font_;
     TPen pen_;
     DWORD copyMode_ = SRCCOPY;
-    std::recursive_mutex lock_;
+    TCriticalSection lock_;
 };
 
 class ECanvasError : public Exception {

@@ -130,3 +130,21 @@ public:
 private:
     HKEY key_ = nullptr;
 };
+
+// The platform's nesting lock. Unlike the standard library's mutexes it
+// cannot fail on locking, so no error path (and none of the library's
+// error classes) comes with it.
+class TCriticalSection {
+public:
+    TCriticalSection() { InitializeCriticalSection(&section_); }
+    ~TCriticalSection() { DeleteCriticalSection(&section_); }
+    TCriticalSection(const TCriticalSection&) = delete;
+    TCriticalSection& operator=(const TCriticalSection&) = delete;
+
+    void Lock() { EnterCriticalSection(&section_); }
+    bool TryLock() { return TryEnterCriticalSection(&section_) != FALSE; }
+    void Unlock() { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};

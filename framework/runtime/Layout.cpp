@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <string>
 
 #include "framework/runtime/ShiftJis.h"
@@ -119,14 +121,13 @@ TLayoutReader::Token TLayoutReader::NumberToken()
     const bool hex = digits.size() > sign + 1 && digits[sign] == '0' && (digits[sign + 1] | 0x20) == 'x';
     Token token;
     token.kind = kInteger;
-    try {
-        std::size_t used = 0;
-        token.integer = std::stoll(digits, &used, hex ? 16 : 10);
-        if (used != digits.size())
-            Fail("bad number " + digits);
-    } catch (const std::logic_error&) {
+    const char* const end = digits.data() + digits.size();
+    std::uint64_t magnitude = 0;
+    const auto [stop, error] = std::from_chars(digits.data() + sign + (hex ? 2 : 0), end, magnitude, hex ? 16 : 10);
+    const std::uint64_t largest = static_cast<std::uint64_t>(INT64_MAX) + sign;
+    if (error != std::errc() || stop != end || magnitude > largest)
         Fail("bad number " + digits);
-    }
+    token.integer = sign ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
     return token;
 }
 

@@ -272,4 +272,16 @@ TEST_F(LayoutTest, NumbersAreDecimalUnlessWrittenInHex)
     EXPECT_EQ(root.Thing("b").count, -31);
 }
 
+TEST_F(LayoutTest, NumbersBeyondSixtyFourBitsOrMalformedAreErrors)
+{
+    const auto count = [](const char* value) {
+        return std::string("TTestRoot root {\n  TThing a {\n    Count = ") + value + "\n  }\n}\n";
+    };
+    for (const char* bad : {"9223372036854775808", "-9223372036854775809", "0x10000000000000000", "0x", "12ab"})
+        EXPECT_NE(ErrorOf(count(bad)).find(std::string("bad number ") + bad), std::string::npos) << bad;
+    TTestRoot root;
+    Read(root, count("-0x80000000"));
+    EXPECT_EQ(root.Thing("a").count, INT32_MIN);
+}
+
 } // namespace
