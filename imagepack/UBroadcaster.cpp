@@ -1,6 +1,7 @@
 #include "imagepack/UBroadcaster.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace {
 
@@ -165,4 +166,50 @@ bool TListener::GetInterface(REFIID id, void** out)
     *out = static_cast<IListener*>(this);
     AddRef();
     return true;
+}
+
+HRESULT STDMETHODCALLTYPE TDelegatedBroadcaster::QueryInterface(REFIID id, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(id, __uuidof(IUnknown)) && !IsEqualIID(id, IID_IBroadcaster))
+        return E_NOINTERFACE;
+    *out = static_cast<IBroadcaster*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE TDelegatedBroadcaster::AddRef()
+{
+    return broadcaster_.AddRef();
+}
+
+ULONG STDMETHODCALLTYPE TDelegatedBroadcaster::Release()
+{
+    return broadcaster_.Release();
+}
+
+void STDMETHODCALLTYPE TDelegatedBroadcaster::Broadcast(TObject* sender, REFGUID notifyId)
+{
+    broadcaster_.Broadcast(sender, notifyId);
+}
+
+void STDMETHODCALLTYPE TDelegatedBroadcaster::AddListener(IListener* listener)
+{
+    broadcaster_.AddListener(listener);
+}
+
+void STDMETHODCALLTYPE TDelegatedBroadcaster::RemoveListener(IListener* listener)
+{
+    broadcaster_.RemoveListener(listener);
+}
+
+void TDelegatedBroadcaster::UnlinkListeners() noexcept
+{
+    try {
+        broadcaster_.BeforeDestruction();
+    } catch (...) {
+        std::terminate();
+    }
 }

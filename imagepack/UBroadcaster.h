@@ -67,6 +67,33 @@ private:
     std::vector<TInterfaceRef<IListener>> listeners_;
 };
 
+// The IBroadcaster of an object that hands every call to a broadcaster it
+// owns, made with the object as its controller: its queries come back to
+// the object, so listeners see one identity. The object unlinks its
+// listeners in its own destructor, while it is still whole.
+class TDelegatedBroadcaster : public IBroadcaster {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    void STDMETHODCALLTYPE Broadcast(TObject* sender, REFGUID notifyId) override;
+    void STDMETHODCALLTYPE AddListener(IListener* listener) override;
+    void STDMETHODCALLTYPE RemoveListener(IListener* listener) override;
+
+protected:
+    // The broadcaster is a member of the object, made after this base.
+    explicit TDelegatedBroadcaster(TBroadcaster& broadcaster) : broadcaster_(broadcaster) {}
+    ~TDelegatedBroadcaster() = default;
+
+    // Listeners hear NotifyDestroying and are unlinked. A destructor cannot
+    // pass on a listener that will not let go, and going on would leave it
+    // holding a reference to freed memory: the program ends then.
+    void UnlinkListeners() noexcept;
+
+private:
+    TBroadcaster& broadcaster_;
+};
+
 class TListener : public TInterfaceImplement, public IListener {
 public:
     explicit TListener(TNotifyIdEvent onNotify);

@@ -1,6 +1,5 @@
 #include "imagepack/UImagePack.h"
 
-#include <exception>
 #include <memory>
 #include <string>
 
@@ -51,56 +50,14 @@ std::unique_ptr<TPicture> CreateErrorPicture()
 
 } // namespace
 
-TImagePack::TImagePack(TComponent* owner) : TComponent(owner), broadcaster_(this) {}
+TImagePack::TImagePack(TComponent* owner)
+    : TComponent(owner), TDelegatedBroadcaster(broadcaster_), broadcaster_(this)
+{
+}
 
 TImagePack::~TImagePack()
 {
-    // While the pack is still whole: the broadcaster's queries for its
-    // IBroadcaster come back to the pack. A destructor cannot pass on a
-    // listener that will not let go, and going on would leave it holding a
-    // reference to freed memory.
-    try {
-        broadcaster_.BeforeDestruction();
-    } catch (...) {
-        std::terminate();
-    }
-}
-
-HRESULT STDMETHODCALLTYPE TImagePack::QueryInterface(REFIID id, void** out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(id, __uuidof(IUnknown)) && !IsEqualIID(id, IID_IBroadcaster))
-        return E_NOINTERFACE;
-    *out = static_cast<IBroadcaster*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE TImagePack::AddRef()
-{
-    return broadcaster_.AddRef();
-}
-
-ULONG STDMETHODCALLTYPE TImagePack::Release()
-{
-    return broadcaster_.Release();
-}
-
-void STDMETHODCALLTYPE TImagePack::Broadcast(TObject* sender, REFGUID notifyId)
-{
-    broadcaster_.Broadcast(sender, notifyId);
-}
-
-void STDMETHODCALLTYPE TImagePack::AddListener(IListener* listener)
-{
-    broadcaster_.AddListener(listener);
-}
-
-void STDMETHODCALLTYPE TImagePack::RemoveListener(IListener* listener)
-{
-    broadcaster_.RemoveListener(listener);
+    UnlinkListeners();
 }
 
 void TImagePack::DefineProperties(TProperties& properties)

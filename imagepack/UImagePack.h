@@ -24,19 +24,12 @@ public:
 //
 // The pack is its own IBroadcaster: every call goes to the broadcaster it
 // owns, whose queries come back to the pack, so listeners see one identity.
-class TImagePack : public TComponent, public IBroadcaster {
+class TImagePack : public TComponent, public TDelegatedBroadcaster {
 public:
     explicit TImagePack(TComponent* owner);
     // Listeners hear NotifyDestroying, with the pack as sender, and are
     // unlinked before anything of the pack goes.
     ~TImagePack() override;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    void STDMETHODCALLTYPE Broadcast(TObject* sender, REFGUID notifyId) override;
-    void STDMETHODCALLTYPE AddListener(IListener* listener) override;
-    void STDMETHODCALLTYPE RemoveListener(IListener* listener) override;
 
     void DefineProperties(TProperties& properties) override;
 

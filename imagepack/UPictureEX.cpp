@@ -1,6 +1,5 @@
 #include "imagepack/UPictureEX.h"
 
-#include <exception>
 #include <memory>
 
 #include "bitmap/UGraphicUtil.h"
@@ -8,56 +7,11 @@
 #include "framework/runtime/FlagScope.h"
 #include "framework/ui/Clipboard.h"
 
-TPictureEx::TPictureEx() : notifier_(this) {}
+TPictureEx::TPictureEx() : TDelegatedBroadcaster(notifier_), notifier_(this) {}
 
 TPictureEx::~TPictureEx()
 {
-    // While the picture is still whole: the notifier's queries for its
-    // IBroadcaster come back to the picture. A destructor cannot pass on a
-    // listener that will not let go, and going on would leave it holding a
-    // reference to freed memory.
-    try {
-        notifier_.BeforeDestruction();
-    } catch (...) {
-        std::terminate();
-    }
-}
-
-HRESULT STDMETHODCALLTYPE TPictureEx::QueryInterface(REFIID id, void** out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(id, __uuidof(IUnknown)) && !IsEqualIID(id, IID_IBroadcaster))
-        return E_NOINTERFACE;
-    *out = static_cast<IBroadcaster*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE TPictureEx::AddRef()
-{
-    return notifier_.AddRef();
-}
-
-ULONG STDMETHODCALLTYPE TPictureEx::Release()
-{
-    return notifier_.Release();
-}
-
-void STDMETHODCALLTYPE TPictureEx::Broadcast(TObject* sender, REFGUID notifyId)
-{
-    notifier_.Broadcast(sender, notifyId);
-}
-
-void STDMETHODCALLTYPE TPictureEx::AddListener(IListener* listener)
-{
-    notifier_.AddListener(listener);
-}
-
-void STDMETHODCALLTYPE TPictureEx::RemoveListener(IListener* listener)
-{
-    notifier_.RemoveListener(listener);
+    UnlinkListeners();
 }
 
 template <class Kind, class Made>

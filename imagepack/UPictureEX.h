@@ -16,21 +16,13 @@
 // caused while it handles one, and is left out of stored form data while its
 // content came from a resource (the resource is loaded again instead).
 //
-// The picture is its own IBroadcaster: every call goes to the notifier it
-// owns, whose queries come back to the picture.
-class TPictureEx : public TPicture, public IBroadcaster {
+// The picture is its own IBroadcaster, delegated to the notifier it owns.
+class TPictureEx : public TPicture, public TDelegatedBroadcaster {
 public:
     TPictureEx();
     // Listeners hear NotifyDestroying, with the picture as sender, while the
     // graphic is still there.
     ~TPictureEx() override;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    void STDMETHODCALLTYPE Broadcast(TObject* sender, REFGUID notifyId) override;
-    void STDMETHODCALLTYPE AddListener(IListener* listener) override;
-    void STDMETHODCALLTYPE RemoveListener(IListener* listener) override;
 
     // Batches the announcements to the listeners; the owner's change
     // callback is not batched.
