@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "framework/runtime/Errors.h"
 #include "framework/runtime/Streams.h"
 #include "updater/ApplyStep.h"
@@ -25,18 +26,6 @@ constexpr int kDefaultRepetitions = 15;
 constexpr std::int32_t kContainerHeader = 17;
 constexpr double kRatioTarget = 1.2;
 constexpr SIZE_T kMiB = 1 << 20;
-
-double Seconds()
-{
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency);
-}
 
 PROCESS_MEMORY_COUNTERS MemoryCounters()
 {
@@ -49,13 +38,6 @@ PROCESS_MEMORY_COUNTERS MemoryCounters()
 unsigned long long KiB(SIZE_T bytes)
 {
     return bytes / 1024;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // The raw payload resource, as the one-shot path reads it.

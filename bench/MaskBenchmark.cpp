@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "bitmap/UMaskedImage.h"
 #include "bitmap/USafetyBitmap.h"
 #include "framework/runtime/Errors.h"
@@ -26,18 +27,6 @@ constexpr COLORREF kKey = RGB(255, 0, 255);
 constexpr double kPerPixelTarget = 50;
 constexpr double kPlainPassTarget = 3;
 
-double Seconds()
-{
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency);
-}
-
 template <class TWork>
 double MedianSeconds(int repetitions, TWork work)
 {
@@ -47,8 +36,7 @@ double MedianSeconds(int repetitions, TWork work)
         work();
         times.push_back(Seconds() - start);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Median(std::move(times));
 }
 
 // Random colours, about one pixel in eight the key, some differing from it

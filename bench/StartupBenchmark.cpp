@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
+
 namespace {
 
 constexpr int kDefaultRuns = 11;
@@ -28,18 +30,6 @@ constexpr double kTargetRatio = 1.3;
 // The updater's buttons start at row 188; the rows above show the logo only.
 constexpr int kLogoRows = 188;
 constexpr DWORD kTimeoutMs = 30000;
-
-double Seconds()
-{
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency);
-}
 
 std::string ProgramFolder()
 {
@@ -152,12 +142,6 @@ double TimeToLogo(const std::string& program, const TLogo& logo)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return painted;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
