@@ -38,15 +38,6 @@ Bytes GridBitmapFile()
                              [](int x, int y) { return (y < 25 ? 0 : 3) + (x < 33 ? 0 : x < 67 ? 1 : 2); });
 }
 
-template <class T>
-std::unique_ptr<T> Loaded(const Bytes& data)
-{
-    auto graphic = std::make_unique<T>();
-    TMemoryStream stream = StreamOf(data);
-    graphic->LoadFromStream(stream);
-    return graphic;
-}
-
 class MatrixImagePack : public ::testing::Test {
 protected:
     void SetUp() override

@@ -29,15 +29,6 @@ std::unique_ptr<TBitmap> SolidBitmap(int width, int height, COLORREF color)
     return bitmap;
 }
 
-template <class T>
-std::unique_ptr<T> Loaded(const Bytes& data)
-{
-    auto graphic = std::make_unique<T>();
-    TMemoryStream stream = StreamOf(data);
-    graphic->LoadFromStream(stream);
-    return graphic;
-}
-
 // The owner's callback and the listeners, in the order they heard of changes.
 class PictureEx : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,16 @@ inline TMemoryStream StreamOf(const std::vector<std::uint8_t>& bytes)
     stream.WriteBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
     stream.SetPosition(0);
     return stream;
+}
+
+// A graphic of the given class read from the bytes of a file.
+template <class T>
+std::unique_ptr<T> Loaded(const std::vector<std::uint8_t>& data)
+{
+    auto graphic = std::make_unique<T>();
+    TMemoryStream stream = StreamOf(data);
+    graphic->LoadFromStream(stream);
+    return graphic;
 }
 
 inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
