@@ -82,13 +82,15 @@ add_deb_src() {
 # decodes the odd JPEG picture, and the SIMD code (encoder parts included,
 # which one dispatch unit ties to the decoder's) would be a third of the
 # updater. Each function in a section of its own lets the link keep only what
-# the decoder uses; no unwind tables, no reading of the environment (the
-# codec's memory settings) and the system's own stdio keep the C library's
-# scanf and float formatting out.
+# the decoder uses; no reading of the environment (the codec's memory
+# settings) and the system's own stdio keep the C library's scanf and float
+# formatting out. The flags used are kept beside the library, which is
+# rebuilt when they change.
 build_libjpeg() {
-  local triplet=$1 processor=$2
+  local triplet=$1 processor=$2 target_flags=$3
   local prefix="$cache_root/libjpeg-turbo-small-$triplet"
-  [ -f "$prefix/lib/libjpeg.a" ] && return 0
+  local flags="-ffunction-sections -fdata-sections $target_flags -DNO_GETENV -D__USE_MINGW_ANSI_STDIO=0"
+  [ -f "$prefix/lib/libjpeg.a" ] && [ "$(cat "$prefix/c-flags" 2>/dev/null)" = "$flags" ] && return 0
   echo "setup: building libjpeg-turbo for $triplet into $prefix"
   add_deb_src
   local work="$cache_root/libjpeg-turbo-src-$triplet"
@@ -109,14 +111,18 @@ TC
   cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DCMAKE_C_FLAGS="-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -DNO_GETENV -D__USE_MINGW_ANSI_STDIO=0" \
+    -DCMAKE_C_FLAGS="$flags" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF \
     -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF >/dev/null
   cmake --build "$work/build" --target install >/dev/null
+  printf '%s' "$flags" > "$prefix/c-flags"
   rm -rf "$work"
 }
-build_libjpeg i686-w64-mingw32 i686
-build_libjpeg x86_64-w64-mingw32 x86_64
+# The 32-bit codec goes without unwind tables: there they serve only C++
+# exceptions, which never pass through it. On x86_64 they are the platform's
+# own, and the decoder's longjmp out of an error walks them.
+build_libjpeg i686-w64-mingw32 i686 -fno-asynchronous-unwind-tables
+build_libjpeg x86_64-w64-mingw32 x86_64 ""
 
 # The POSIX thread library for one target, static, built from Debian's
 # MinGW-w64 source for the oldest Windows the programs run on: Debian's own
