@@ -5,26 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 
 #include "bitmap/UDIB.h"
 #include "bitmap/UGraphicUtil.h"
 #include "framework/runtime/ProgramStart.h"
 #include "tests/bitmap/BitmapTestSupport.h"
+#include "tests/support/Win9xFamily.h"
 
 namespace {
-
-class T9xFamily : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        const char* seam = std::getenv("ZELMORIA_9X_SEAM");
-        if (seam && *seam)
-            SetPlatformIdForTests(VER_PLATFORM_WIN32_WINDOWS);
-        std::printf("9x family: %s\n", seam && *seam ? "through the program-start seam" : "reported by the platform");
-    }
-};
 
 [[maybe_unused]] testing::Environment* const family = testing::AddGlobalTestEnvironment(new T9xFamily);
 

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 #include "bitmap/UGraphicUtil.h"
 #include "framework/graphics/Printer.h"
@@ -13,18 +12,9 @@
 #include "imagepack/UPictureEX.h"
 #include "tests/bitmap/MaskTestSupport.h"
 #include "tests/imagepack/PictureResources.h"
+#include "tests/support/Win9xFamily.h"
 
 namespace {
-
-class T9xFamily : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        const char* seam = std::getenv("ZELMORIA_9X_SEAM");
-        if (seam && *seam)
-            SetPlatformIdForTests(VER_PLATFORM_WIN32_WINDOWS);
-    }
-};
 
 [[maybe_unused]] testing::Environment* const family = testing::AddGlobalTestEnvironment(new T9xFamily);
 
