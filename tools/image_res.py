@@ -11,26 +11,20 @@ as bitmap resources do, the file without its 14-byte file header; with
 ("ZLIBCompress"), which the updater's picture loader unpacks.
 """
 import argparse
-import os
 import struct
 import sys
-import zlib
 from pathlib import Path
 
 import bmp_file
+import zcontainer
+from whole_file import write_whole
 
 RT_BITMAP = 2
 NAME = "LOGO"
-CONTAINER_SIGNATURE = b"ZLIBCompress\x1a"
 # Moveable, pure and discardable, as resource compilers mark bitmaps;
 # Japanese, as the updater's own resources are.
 MEMORY_FLAGS = 0x1030
 LANGUAGE_JAPANESE = 0x0411
-
-
-def container(data):
-    """The compressed container holding the data."""
-    return CONTAINER_SIGNATURE + struct.pack("<I", len(data)) + zlib.compress(data, 9)
 
 
 def _identifier(value):
@@ -55,7 +49,7 @@ def image_res(bitmap, compress):
     """The compiled resource file holding the bitmap file's bytes as "LOGO";
     bmp_file.BMPFormatError when the bitmap cannot be carried."""
     bmp_file.read_bitmap_info(bitmap)
-    data = container(bitmap) if compress else bitmap[bmp_file.FILE_HEADER_SIZE:]
+    data = zcontainer.pack(bitmap) if compress else bitmap[bmp_file.FILE_HEADER_SIZE:]
     # Such files start with an empty entry.
     return resource_entry(0, 0, b"", memory_flags=0, language=0) + resource_entry(RT_BITMAP, NAME, data)
 
@@ -74,16 +68,12 @@ def main():
         sys.exit(f"image_res: {args.bitmap}: {error.strerror}")
     except bmp_file.BMPFormatError as error:
         sys.exit(f"image_res: {args.bitmap} is not a bitmap that can be carried: {error}; nothing was written")
-    output = Path(args.output)
-    part = output.with_name(f".{output.name}.part")
     try:
-        part.write_bytes(made)
-        os.replace(part, output)
+        write_whole(args.output, made)
     except OSError as error:
-        part.unlink(missing_ok=True)
         sys.exit(f"image_res: {args.output}: {error.strerror}")
     how = "compressed" if args.compress else "plain"
-    print(f"{output}: bitmap LOGO, {info.width} x {info.height}, {info.bits_per_pixel} bits per pixel, "
+    print(f"{args.output}: bitmap LOGO, {info.width} x {info.height}, {info.bits_per_pixel} bits per pixel, "
           f"{len(made):,} bytes ({how})")
 
 

@@ -18,11 +18,11 @@ import re
 import shutil
 import subprocess
 import sys
-import zlib
 from pathlib import Path
 
 import bmp_file
 import system_imports
+import zcontainer
 from carried_version import VersionError, disagreement, parse_number, title_version
 from pe_image import IMAGE_FILE_DLL, RT_BITMAP, RT_MANIFEST, RT_RCDATA, PEFormatError, PEImage
 
@@ -30,7 +30,6 @@ REPOSITORY = Path(__file__).resolve().parent.parent
 DEFAULT_LOGO = REPOSITORY / "resources" / "bitmaps" / "LOGO.bmp"
 TRIPLET = "i686-w64-mingw32"
 IMAGE_FILE_MACHINE_I386 = 0x14C
-CONTAINER_SIGNATURE = b"ZLIBCompress\x1a"
 USAGE = ("make release PAYLOAD=path/to/Korvantis.exe MAJOR=n MINOR=n "
          "[LOGO=path/to/logo.bmp] [FORCE=1]")
 
@@ -111,20 +110,13 @@ def strip(built, stripped, symbols):
             raise ReleaseError(f"{command[0]} failed on {built}")
 
 
-def unpack_container(container, what):
-    header = len(CONTAINER_SIGNATURE) + 4
+def carried(container, what):
     if container is None:
         raise ReleaseError(f"the built updater carries no {what}")
-    if not container.startswith(CONTAINER_SIGNATURE) or len(container) < header:
-        raise ReleaseError(f"the carried {what} is not in its compressed container")
-    size = int.from_bytes(container[len(CONTAINER_SIGNATURE):header], "little")
     try:
-        data = zlib.decompress(container[header:])
-    except zlib.error as error:
-        raise ReleaseError(f"the carried {what} does not inflate: {error}") from None
-    if len(data) != size:
-        raise ReleaseError(f"the carried {what} inflates to {len(data)} bytes, not the {size} it announces")
-    return data
+        return zcontainer.unpack(container)
+    except zcontainer.ContainerError as error:
+        raise ReleaseError(f"the carried {what} cannot be unpacked: {error}") from None
 
 
 def inspect(updater, payload, major, minor, logo):
@@ -150,10 +142,10 @@ def inspect(updater, payload, major, minor, logo):
     if shown != (major, minor):
         raise ReleaseError(f"the built updater carries version {title_version(*shown)}, "
                            f"not {title_version(major, minor)}")
-    if unpack_container(container, "payload") != payload:
+    if carried(container, "payload") != payload:
         raise ReleaseError("the payload carried by the built updater differs from the payload given")
     # The logo is carried compressed, the whole bitmap file in the container.
-    carried_logo_file = unpack_container(carried_logo, "logo")
+    carried_logo_file = carried(carried_logo, "logo")
     if carried_logo_file != logo:
         raise ReleaseError("the logo carried by the built updater differs from the logo given")
     try:
