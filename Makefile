@@ -2,8 +2,9 @@
 # make demo: build, then run the updater on a demo installation.
 # make bench: time the apply step against a one-shot inflate and the mask build
 #   and transparent drawing; size the updater.
-# make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp] [FORCE=1]:
-#   build, check and write to dist/ the updater that carries that executable.
+# make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp]
+#   [SIGN_CERT=cert.pfx [SIGN_PASSWORD_FILE=path] [TIMESTAMP_URL=url] [PRODUCT_URL=url]] [FORCE=1]:
+#   build, check, sign and write to dist/ the updater that carries that executable.
 # make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
 #   write the resource file that, next to an updater, replaces its logo.
 # make fuzz: feed every reader COUNT mutants (make fuzz COUNT=200000) and
@@ -60,7 +61,11 @@ demo: run-build
 
 release: setup
 	@tools/release.py --payload "$(PAYLOAD)" --major "$(MAJOR)" --minor "$(MINOR)" \
-		$(if $(LOGO),--logo "$(LOGO)") $(if $(filter-out 0,$(FORCE)),--force) \
+		$(if $(LOGO),--logo "$(LOGO)") \
+		$(if $(SIGN_CERT),--sign-cert "$(SIGN_CERT)") \
+		$(if $(SIGN_PASSWORD_FILE),--sign-password-file "$(SIGN_PASSWORD_FILE)") \
+		$(if $(TIMESTAMP_URL),--timestamp-url "$(TIMESTAMP_URL)") $(if $(PRODUCT_URL),--product-url "$(PRODUCT_URL)") \
+		$(if $(filter-out 0,$(FORCE)),--force) \
 		--build-dir $(RELEASE_BUILD) --dist $(DIST) --cache $(CACHE)
 
 image-res:

@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """Builds the updater that carries a new product executable, checks what it
-made and writes it to the release folder (make release).
+made, signs it and writes it to the release folder (make release).
 
 Refused before anything is built: a payload that is missing or is not a
 Windows program, a version number outside 0..65535, a logo that is not a
-bitmap that can be carried, and a payload whose own product version is not
-MAJOR.0.MINOR (unless forced). The 32-bit updater is then built in a build
-folder of its own, stripped, and read back: its version resource, payload,
-logo, manifest and imports must be what was asked for. Only then does a file
-appear in the release folder; it is named after the carried version, and the
-symbols stripped from it are kept beside it.
+bitmap that can be carried, a payload whose own product version is not
+MAJOR.0.MINOR (unless forced), and a signing certificate that cannot sign
+code now. The 32-bit updater is then built in a build folder of its own,
+stripped, and read back: its version resource, payload, logo, manifest and
+imports must be what was asked for. Signed, the signature is read back.
+Only then does a file appear in the release folder; it is named after the
+carried version, and the symbols stripped from it are kept beside it.
 """
 import argparse
 import hashlib
@@ -18,20 +19,27 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 import bmp_file
+import code_signing
 import system_imports
 import zcontainer
 from carried_version import VersionError, disagreement, parse_number, title_version
-from pe_image import IMAGE_FILE_DLL, RT_BITMAP, RT_MANIFEST, RT_RCDATA, PEFormatError, PEImage
+from pe_image import IMAGE_FILE_DLL, RT_BITMAP, RT_MANIFEST, RT_RCDATA, PEFormatError, PEImage, with_checksum
+from whole_file import read_named, write_whole
 
 REPOSITORY = Path(__file__).resolve().parent.parent
 DEFAULT_LOGO = REPOSITORY / "resources" / "bitmaps" / "LOGO.bmp"
 TRIPLET = "i686-w64-mingw32"
 IMAGE_FILE_MACHINE_I386 = 0x14C
-USAGE = ("make release PAYLOAD=path/to/Korvantis.exe MAJOR=n MINOR=n "
-         "[LOGO=path/to/logo.bmp] [FORCE=1]")
+# Authenticode puts the signature after the file's last byte, padded to 8 bytes.
+SIGNATURE_ALIGNMENT = 8
+USAGE = ("make release PAYLOAD=path/to/Korvantis.exe MAJOR=n MINOR=n [LOGO=path/to/logo.bmp] "
+         "[SIGN_CERT=cert.pfx [SIGN_PASSWORD_FILE=path] [TIMESTAMP_URL=url] [PRODUCT_URL=url]] [FORCE=1]")
+UNSIGNED_NOTICE = ("the updater is not signed (no SIGN_CERT): when it asks for administrator rights, Windows "
+                   "names its publisher as unknown, and SmartScreen may hold it back as an unrecognised app")
 
 
 class ReleaseError(Exception):
@@ -41,12 +49,7 @@ class ReleaseError(Exception):
 def read_payload(path):
     if not path:
         raise ReleaseError(f"PAYLOAD is missing: {USAGE}")
-    try:
-        data = Path(path).read_bytes()
-    except FileNotFoundError:
-        raise ReleaseError(f"the payload {path} does not exist") from None
-    except OSError as error:
-        raise ReleaseError(f"the payload {path} cannot be read: {error.strerror}") from None
+    data = read_named(path, "payload", ReleaseError)
     try:
         image = PEImage(data)
         version = image.product_version()
@@ -68,13 +71,22 @@ def read_number(name, text):
         raise ReleaseError(str(error)) from None
 
 
-def read_logo(path, shown):
+def read_signing_key(args):
+    """The SigningKey, or None for an unsigned release."""
+    if not args.sign_cert:
+        for name, value in (("SIGN_PASSWORD_FILE", args.sign_password_file), ("TIMESTAMP_URL", args.timestamp_url),
+                            ("PRODUCT_URL", args.product_url)):
+            if value:
+                raise ReleaseError(f"{name} is given, but no SIGN_CERT to sign with")
+        return None
     try:
-        data = path.read_bytes()
-    except FileNotFoundError:
-        raise ReleaseError(f"the logo {shown} does not exist") from None
-    except OSError as error:
-        raise ReleaseError(f"the logo {shown} cannot be read: {error.strerror}") from None
+        return code_signing.read_key(args.sign_cert, args.sign_password_file)
+    except code_signing.SigningError as error:
+        raise ReleaseError(str(error)) from None
+
+
+def read_logo(path, shown):
+    data = read_named(path, "logo", ReleaseError)
     try:
         bmp_file.read_bitmap_info(data)
     except bmp_file.BMPFormatError as error:
@@ -94,20 +106,27 @@ def build(build_dir, cache, payload, major, minor, logo):
         f"-DZELMORIA_LOGO={logo if logo != DEFAULT_LOGO else ''}",
     ]
     for command in (configure, ["cmake", "--build", str(build_dir), "--target", "ZelmoriaUpdate"]):
-        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        if done.returncode != 0:
-            sys.stderr.write(done.stdout)
-            raise ReleaseError(f"the build in {build_dir} failed")
+        run_tool(command, f"the build in {build_dir} failed")
     return Path(build_dir) / "bin" / "ZelmoriaUpdate.exe"
 
 
+def run_tool(command, failure):
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if done.returncode != 0:
+        sys.stderr.write(done.stdout)
+        raise ReleaseError(failure)
+
+
 def strip(built, stripped, symbols):
+    """Writes the stripped updater, padded for a signature and with its
+    checksum right, and its symbols."""
     for command in ([f"{TRIPLET}-objcopy", "--only-keep-debug", str(built), str(symbols)],
                     [f"{TRIPLET}-strip", "--strip-all", "-o", str(stripped), str(built)]):
-        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        if done.returncode != 0:
-            sys.stderr.write(done.stdout)
-            raise ReleaseError(f"{command[0]} failed on {built}")
+        run_tool(command, f"{command[0]} failed on {built}")
+    data = stripped.read_bytes()
+    # Padded here, removing a signature gives back exactly these bytes.
+    data += b"\0" * (-len(data) % SIGNATURE_ALIGNMENT)
+    write_whole(stripped, with_checksum(data))
 
 
 def carried(container, what):
@@ -169,6 +188,23 @@ def inspect(updater, payload, major, minor, logo):
     }
 
 
+def signed_copy(key, unsigned, staging, args):
+    """Signs the unsigned updater into the staging folder and reads the
+    signature back; answers the signed file and its Signature."""
+    signed = staging / f"signed-{unsigned.name}"
+    try:
+        code_signing.sign(key, unsigned, signed, args.product_url, args.timestamp_url)
+        signature = code_signing.verify(key, signed)
+        with tempfile.TemporaryDirectory(prefix="zelmoria-release-") as scratch:
+            removed = Path(scratch) / unsigned.name
+            code_signing.remove_signature(signed, removed)
+            if removed.read_bytes() != unsigned.read_bytes():
+                raise ReleaseError("without its signature the signed updater is not the unsigned one")
+    except code_signing.SigningError as error:
+        raise ReleaseError(str(error)) from None
+    return signed, signature
+
+
 def publish(files, dist):
     """Moves the finished files into the release folder, all or none."""
     dist.mkdir(parents=True, exist_ok=True)
@@ -185,52 +221,77 @@ def publish(files, dist):
             part.unlink(missing_ok=True)
 
 
-def release(args):
+def checked_input(args):
+    """Everything the release is made of, checked before anything is built."""
     payload, product_version = read_payload(args.payload)
-    payload_path = Path(args.payload).resolve()
     major = read_number("MAJOR", args.major)
     minor = read_number("MINOR", args.minor)
-    logo_shown = args.logo or str(DEFAULT_LOGO.relative_to(REPOSITORY))
-    logo_path = Path(args.logo).resolve() if args.logo else DEFAULT_LOGO
-    logo = read_logo(logo_path, logo_shown)
+    logo = read_logo(Path(args.logo).resolve() if args.logo else DEFAULT_LOGO,
+                     args.logo or str(DEFAULT_LOGO.relative_to(REPOSITORY)))
     problem = disagreement(product_version, major, minor)
     if problem and not args.force:
         raise ReleaseError(f"{problem}; set FORCE=1 to build it anyway")
+    key = read_signing_key(args)
+    return argparse.Namespace(payload=payload, product_version=product_version, major=major, minor=minor,
+                              logo=logo, forced=problem, key=key)
 
+
+def release(args):
+    given = checked_input(args)
     build_dir = Path(args.build_dir).resolve()
     first = "" if (build_dir / "CMakeCache.txt").exists() else " (a first build takes a few minutes)"
-    print(f"release: building the updater {title_version(major, minor)} in {args.build_dir}{first}", flush=True)
-    built = build(build_dir, args.cache, payload_path, major, minor, logo_path)
-    name = f"ZelmoriaUpdate-{major}.0.{minor}.exe"
+    print(f"release: building the updater {title_version(given.major, given.minor)} in {args.build_dir}{first}",
+          flush=True)
+    logo_file = Path(args.logo).resolve() if args.logo else DEFAULT_LOGO
+    built = build(build_dir, args.cache, Path(args.payload).resolve(), given.major, given.minor, logo_file)
+    name = f"ZelmoriaUpdate-{given.major}.0.{given.minor}.exe"
     staging = build_dir / "release"
     staging.mkdir(exist_ok=True)
-    stripped, symbols = staging / name, staging / f"{name}.debug"
-    strip(built, stripped, symbols)
-    updater = stripped.read_bytes()
-    made = inspect(updater, payload, major, minor, logo)
+    unsigned, symbols = staging / name, staging / f"{name}.debug"
+    strip(built, unsigned, symbols)
+    made = inspect(unsigned.read_bytes(), given.payload, given.major, given.minor, given.logo)
+    shipped, signature = signed_copy(given.key, unsigned, staging, args) if given.key else (unsigned, None)
     dist = Path(args.dist)
-    publish([(stripped, name), (symbols, symbols.name)], dist)
+    publish([(shipped, name), (symbols, symbols.name)], dist)
+    report(args, given, made, dist / name, unsigned.read_bytes(), shipped.read_bytes(), signature)
 
-    version_note = f" (not {major}.0.{minor}: forced)" if problem else ""
-    shown_version = ".".join(map(str, product_version)) if product_version else "none"
+
+def report(args, given, made, shipped_path, unsigned, shipped, signature):
+    version_note = f" (not {given.major}.0.{given.minor}: forced)" if given.forced else ""
+    shown_version = ".".join(map(str, given.product_version)) if given.product_version else "none"
     os_major, os_minor = made["os_version"]
-    print(f"Zelmoria updater {made['title']}: {dist / name}")
-    for label, value in (
+    info = made["logo"]
+    lines = [
         ("title version", made["title"]),
         ("payload", f"{args.payload}"),
         ("product version", f"{shown_version}{version_note}"),
-        ("payload size", f"{len(payload):,} bytes, {made['compressed']:,} compressed"),
-        ("logo", f"{logo_shown}, {made['logo'].width} x {made['logo'].height}, "
-                 f"{made['logo'].bits_per_pixel} bits per pixel, {made['logo_compressed']:,} bytes compressed"),
-        ("updater size", f"{len(updater):,} bytes stripped, {len(updater) - made['compressed']:,} "
+        ("payload size", f"{len(given.payload):,} bytes, {made['compressed']:,} compressed"),
+        ("logo", f"{args.logo or DEFAULT_LOGO.relative_to(REPOSITORY)}, {info.width} x {info.height}, "
+                 f"{info.bits_per_pixel} bits per pixel, {made['logo_compressed']:,} bytes compressed"),
+        ("updater size", f"{len(unsigned):,} bytes stripped, {len(unsigned) - made['compressed']:,} "
                          "without the payload"),
-        ("SHA-256", hashlib.sha256(updater).hexdigest()),
+    ]
+    if signature:
+        timestamped = f", time-stamped by {args.timestamp_url}" if args.timestamp_url else ""
+        lines += [("signature", f"Authenticode, SHA-256, verified{timestamped}"),
+                  ("signed by", signature.subject),
+                  ("certificate", f"expires {signature.expires}"),
+                  ("SHA-256", f"{hashlib.sha256(shipped).hexdigest()} (signed)"),
+                  ("unsigned SHA-256", hashlib.sha256(unsigned).hexdigest())]
+    else:
+        lines += [("signature", "none"), ("SHA-256", f"{hashlib.sha256(unsigned).hexdigest()} (unsigned)")]
+    lines += [
         ("imports", f"{', '.join(made['imports'])} (the system's only)"),
         ("runs on", f"{system_imports.OLDEST_WINDOWS} and later (header {os_major}.{os_minor}), "
                     f"execution level {made['level']}"),
-        ("symbols", f"{dist / symbols.name}"),
-    ):
+        ("symbols", f"{shipped_path}.debug"),
+    ]
+    print(f"Zelmoria updater {made['title']}: {shipped_path}")
+    for label, value in lines:
         print(f"  {label:<16} {value}")
+    sys.stdout.flush()
+    if not signature:
+        print(f"release: warning: {UNSIGNED_NOTICE}", file=sys.stderr)
 
 
 def main():
@@ -241,6 +302,10 @@ def main():
     parser.add_argument("--logo", help="a bitmap file to carry as the logo (LOGO)")
     parser.add_argument("--force", action="store_true",
                         help="build even when the payload's product version is not MAJOR.0.MINOR (FORCE=1)")
+    parser.add_argument("--sign-cert", help="the PKCS#12 certificate file to sign with (SIGN_CERT)")
+    parser.add_argument("--sign-password-file", help="the file holding its password (SIGN_PASSWORD_FILE)")
+    parser.add_argument("--timestamp-url", help="the time-stamp server to counter-sign with (TIMESTAMP_URL)")
+    parser.add_argument("--product-url", help="the product's web address in the signature (PRODUCT_URL)")
     parser.add_argument("--build-dir", required=True, help="the build folder of releases")
     parser.add_argument("--dist", required=True, help="the release folder")
     parser.add_argument("--cache", required=True, help="the machine setup's cache")

@@ -1,10 +1,12 @@
 """make release on the stand-ins of the build folder given as argument.
 
 Bad input is refused before anything is built, with its message, and leaves
-no file in the release folder. The good releases share one release build
-folder under the build folder, so only the first run of the tests builds the
-updater from scratch; the release of the stand-in 3.0.4.0 as 3 / 4 is left
-in release-test/dist for the test that runs it under Wine.
+no file in the release folder; so is a signing certificate that cannot sign
+code now (the certificates are made here, with a throw-away authority). The
+good releases share one release build folder under the build folder, so only
+the first run of the tests builds the updater from scratch; the release of
+the stand-in 3.0.4.0 as 3 / 4 is left in release-test/dist for the test that
+runs it under Wine. A signed release verifies and a changed byte breaks it.
 """
 import hashlib
 import os
@@ -17,6 +19,8 @@ import tempfile
 import unittest
 from pathlib import Path
 
+import pefile
+
 REPOSITORY = Path(__file__).resolve().parent.parent.parent
 sys.path.insert(0, str(REPOSITORY / "tools"))
 import system_imports  # noqa: E402
@@ -27,6 +31,7 @@ BUILD = Path(sys.argv.pop(1)).resolve() if len(sys.argv) > 1 else Path.cwd()
 CACHE = sys.argv.pop(1) if len(sys.argv) > 1 else str(Path.home() / ".cache" / "zelmoria")
 WORK = BUILD / "release-test"
 DEFAULT_LOGO = REPOSITORY / "resources" / "bitmaps" / "LOGO.bmp"
+UPDATER = "ZelmoriaUpdate-3.0.4.exe"
 
 
 def stand_in(version):
@@ -52,6 +57,55 @@ def bitmap_file(width, height, seed):
     return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + header + palette + pixels
 
 
+class Certificates:
+    """A throw-away certificate authority and PKCS#12 files signed by it,
+    made with openssl: a code-signing one, an expired one, one for web
+    servers only, one without its private key."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.password = folder / "password"
+        self.password.write_text("correct horse\n")
+        self.wrong_password = folder / "wrong-password"
+        self.wrong_password.write_text("battery staple\n")
+        self.authority = folder / "ca.pem"
+        self.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", folder / "ca.key",
+                     "-out", self.authority, "-days", "30", "-subj", "/CN=Zelmoria Test Authority",
+                     "-addext", "basicConstraints=critical,CA:true", "-addext", "keyUsage=critical,keyCertSign")
+        self.good = self.pfx("signing", 10, "codeSigning")
+        self.expired = self.pfx("expired", -1, "codeSigning")
+        self.web_server = self.pfx("web-server", 10, "serverAuth")
+        self.without_key = self.pfx("without-key", 10, "codeSigning", key=False)
+
+    def openssl(self, *arguments):
+        subprocess.run(["openssl", *map(str, arguments)], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def pfx(self, name, days, use, key=True):
+        folder = self.folder
+        self.openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", folder / f"{name}.key",
+                     "-out", folder / f"{name}.csr", "-subj", f"/CN=Zelmoria Test Signer {name}/O=Zelmoria Test")
+        (folder / f"{name}.ext").write_text(f"extendedKeyUsage={use}\nkeyUsage=critical,digitalSignature\n")
+        self.openssl("x509", "-req", "-in", folder / f"{name}.csr", "-CA", self.authority,
+                     "-CAkey", folder / "ca.key", "-CAcreateserial", "-days", days,
+                     "-extfile", folder / f"{name}.ext", "-out", folder / f"{name}.pem")
+        keys = ["-inkey", folder / f"{name}.key"] if key else ["-nokeys"]
+        self.openssl("pkcs12", "-export", "-in", folder / f"{name}.pem", *keys, "-certfile", self.authority,
+                     "-out", folder / f"{name}.pfx", "-passout", f"file:{self.password}")
+        return folder / f"{name}.pfx"
+
+
+def setUpModule():
+    global SCRATCH, CERTIFICATES
+    WORK.mkdir(parents=True, exist_ok=True)
+    SCRATCH = tempfile.TemporaryDirectory(prefix="release-test-certificates-")
+    CERTIFICATES = Certificates(Path(SCRATCH.name))
+
+
+def tearDownModule():
+    SCRATCH.cleanup()
+
+
 class RefusedInput(unittest.TestCase):
     def setUp(self):
         self.scratch = Path(tempfile.mkdtemp(prefix="release-test-"))
@@ -67,8 +121,13 @@ class RefusedInput(unittest.TestCase):
         self.assertIn("nothing was written", done.stderr)
         self.assertFalse(self.dist.exists() and any(self.dist.iterdir()), "a file was left in the release folder")
 
-    def test_each_bad_input_is_refused_with_its_message(self):
+    def assert_each_refused(self, cases):
         good = {"PAYLOAD": stand_in("3.0.4.0"), "MAJOR": "3", "MINOR": "4"}
+        for message, changed in cases:
+            with self.subTest(message=message):
+                self.assert_refused(message, **{**good, **changed})
+
+    def test_each_bad_input_is_refused_with_its_message(self):
         text = self.scratch / "notes.txt"
         text.write_text("not a program\n")
         library = bytearray(stand_in("3.0.4.0").read_bytes())
@@ -78,7 +137,7 @@ class RefusedInput(unittest.TestCase):
         (self.scratch / "Korvantis.dll").write_bytes(library)
         cut_logo = self.scratch / "cut.bmp"
         cut_logo.write_bytes(DEFAULT_LOGO.read_bytes()[:-100])
-        cases = [
+        self.assert_each_refused([
             ("PAYLOAD is missing", {"PAYLOAD": ""}),
             ("does not exist", {"PAYLOAD": self.scratch / "Korvantis.exe"}),
             ("is not a Windows executable: no MZ header", {"PAYLOAD": text}),
@@ -91,10 +150,25 @@ class RefusedInput(unittest.TestCase):
             ("is not a BMP file that can be carried: it does not start with a bitmap file header",
              {"LOGO": text}),
             ("is not a BMP file that can be carried: it holds", {"LOGO": cut_logo}),
-        ]
-        for message, changed in cases:
-            with self.subTest(message=message):
-                self.assert_refused(message, **{**good, **changed})
+        ])
+
+    def test_a_certificate_that_cannot_sign_is_refused(self):
+        certificates = CERTIFICATES
+        password = {"SIGN_PASSWORD_FILE": certificates.password}
+        self.assert_each_refused([
+            (f"the certificate {self.scratch / 'none.pfx'} does not exist", {"SIGN_CERT": self.scratch / "none.pfx"}),
+            (f"the certificate {self.scratch} cannot be read: Is a directory", {"SIGN_CERT": self.scratch}),
+            ("is not a PKCS#12 (.pfx) file that can be read", {"SIGN_CERT": certificates.authority, **password}),
+            ("the password for the certificate", {"SIGN_CERT": certificates.good,
+                                                  "SIGN_PASSWORD_FILE": certificates.wrong_password}),
+            ("the password for the certificate", {"SIGN_CERT": certificates.good}),
+            ("holds no private key", {"SIGN_CERT": certificates.without_key, **password}),
+            (f"the certificate {certificates.expired} expired on", {"SIGN_CERT": certificates.expired, **password}),
+            ("is not valid for code signing (extended key usage: TLS Web Server Authentication)",
+             {"SIGN_CERT": certificates.web_server, **password}),
+            ("the password file", {"SIGN_CERT": certificates.good, "SIGN_PASSWORD_FILE": self.scratch / "none"}),
+            ("SIGN_PASSWORD_FILE is given, but no SIGN_CERT to sign with", password),
+        ])
 
     def test_a_payload_whose_version_disagrees_is_refused_unless_forced(self):
         cases = [
@@ -111,14 +185,14 @@ class RefusedInput(unittest.TestCase):
         self.assert_refused("set FORCE=1", PAYLOAD=stand_in("no-version"), MAJOR="3", MINOR="4", FORCE="0")
 
 
-class Release(unittest.TestCase):
+class ReleaseTest(unittest.TestCase):
     def release(self, dist, **fields):
         shutil.rmtree(dist, ignore_errors=True)
         done = make_release(dist, **fields)
         self.assertEqual(done.returncode, 0, done.stderr)
-        return done.stdout
+        return done
 
-    def read_back(self, dist, name):
+    def read_back(self, dist, name=UPDATER):
         self.assertEqual(sorted(p.name for p in dist.iterdir()), [name, f"{name}.debug"])
         updater = (dist / name).read_bytes()
         return updater, PEImage(updater)
@@ -129,57 +203,110 @@ class Release(unittest.TestCase):
         # The logo is a bitmap resource holding the whole file compressed.
         self.assertEqual(zcontainer.unpack(image.resource(RT_BITMAP, "LOGO")), logo)
 
+    def assert_checksum_right(self, updater):
+        image = pefile.PE(data=updater, fast_load=True)
+        self.assertEqual(image.OPTIONAL_HEADER.CheckSum, image.generate_checksum())
+
+
+class Release(ReleaseTest):
     def test_release_of_the_stand_in(self):
         dist = WORK / "dist"
         payload = stand_in("3.0.4.0")
-        out = self.release(dist, PAYLOAD=payload, MAJOR="3", MINOR="4")
-        updater, image = self.read_back(dist, "ZelmoriaUpdate-3.0.4.exe")
+        done = self.release(dist, PAYLOAD=payload, MAJOR="3", MINOR="4")
+        updater, image = self.read_back(dist)
 
         self.assertEqual(image.machine, 0x14C)
         self.assertTrue(image.is_stripped)
-        self.assertGreater(PEImage((dist / "ZelmoriaUpdate-3.0.4.exe.debug").read_bytes()).symbol_count, 0)
+        symbols = (dist / f"{UPDATER}.debug").read_bytes()
+        self.assertGreater(PEImage(symbols).symbol_count, 0)
         self.assert_carries(image, payload.read_bytes(), 3, 4, DEFAULT_LOGO.read_bytes())
         self.assertIn(b'level="requireAdministrator"', image.resource(RT_MANIFEST, 1))
         allowed = system_imports.load_allowed(image.machine)
         self.assertEqual(system_imports.unsupported_imports(image.imports(), allowed), [])
+        self.assert_checksum_right(updater)
+        self.assertEqual(len(updater) % 8, 0)
 
         compressed = len(image.resource(RT_RCDATA, "UPDATEDATA"))
         logo_compressed = len(image.resource(RT_BITMAP, "LOGO"))
-        lines = [line.strip() for line in out.splitlines()]
+        lines = [line.strip() for line in done.stdout.splitlines()]
         for line in (
-            f"Zelmoria updater 3.04: {dist}/ZelmoriaUpdate-3.0.4.exe",
+            f"Zelmoria updater 3.04: {dist}/{UPDATER}",
             "title version    3.04",
             f"payload          {payload}",
             "product version  3.0.4.0",
             f"payload size     {payload.stat().st_size:,} bytes, {compressed:,} compressed",
             f"logo             resources/bitmaps/LOGO.bmp, 370 x 251, 8 bits per pixel, {logo_compressed:,} bytes compressed",
             f"updater size     {len(updater):,} bytes stripped, {len(updater) - compressed:,} without the payload",
-            f"SHA-256          {hashlib.sha256(updater).hexdigest()}",
+            "signature        none",
+            f"SHA-256          {hashlib.sha256(updater).hexdigest()} (unsigned)",
             f"imports          {', '.join(image.imports())} (the system's only)",
             "runs on          Windows XP SP3 and later (header 5.1), execution level requireAdministrator",
-            f"symbols          {dist}/ZelmoriaUpdate-3.0.4.exe.debug",
+            f"symbols          {dist}/{UPDATER}.debug",
         ):
             self.assertIn(line, lines)
-        self.assertNotIn("zlib1.dll", out.lower())
+        self.assertIn("warning: the updater is not signed (no SIGN_CERT): when it asks for administrator rights, "
+                      "Windows names its publisher as unknown", done.stderr)
+        self.assertNotIn("zlib1.dll", done.stdout.lower())
 
     def test_release_with_a_logo_of_its_own(self):
         dist = WORK / "dist-logo"
         logo = WORK / "logo.bmp"
         logo.write_bytes(bitmap_file(64, 32, seed=5))
-        out = self.release(dist, PAYLOAD=stand_in("3.0.4.0"), MAJOR="3", MINOR="4", LOGO=logo)
-        _, image = self.read_back(dist, "ZelmoriaUpdate-3.0.4.exe")
+        done = self.release(dist, PAYLOAD=stand_in("3.0.4.0"), MAJOR="3", MINOR="4", LOGO=logo)
+        _, image = self.read_back(dist)
         self.assert_carries(image, stand_in("3.0.4.0").read_bytes(), 3, 4, logo.read_bytes())
         logo_compressed = len(image.resource(RT_BITMAP, "LOGO"))
-        self.assertIn(f"logo             {logo}, 64 x 32, 8 bits per pixel, {logo_compressed:,} bytes compressed", out)
+        self.assertIn(f"logo             {logo}, 64 x 32, 8 bits per pixel, {logo_compressed:,} bytes compressed",
+                      done.stdout)
 
     def test_forced_release_of_a_payload_of_another_version(self):
         dist = WORK / "dist-forced"
         payload = stand_in("file-version-differs")
-        out = self.release(dist, PAYLOAD=payload, MAJOR="3", MINOR="12", FORCE="1")
+        done = self.release(dist, PAYLOAD=payload, MAJOR="3", MINOR="12", FORCE="1")
         _, image = self.read_back(dist, "ZelmoriaUpdate-3.0.12.exe")
         self.assert_carries(image, payload.read_bytes(), 3, 12, DEFAULT_LOGO.read_bytes())
-        self.assertRegex(out, re.escape("product version  3.0.3.5 (not 3.0.12: forced)"))
-        self.assertIn("title version    3.012", out)
+        self.assertRegex(done.stdout, re.escape("product version  3.0.3.5 (not 3.0.12: forced)"))
+        self.assertIn("title version    3.012", done.stdout)
+
+
+class SignedRelease(ReleaseTest):
+    def test_a_signed_release_verifies_and_a_changed_byte_breaks_it(self):
+        dist = WORK / "dist-signed"
+        done = self.release(dist, PAYLOAD=stand_in("3.0.4.0"), MAJOR="3", MINOR="4", SIGN_CERT=CERTIFICATES.good,
+                            SIGN_PASSWORD_FILE=CERTIFICATES.password, PRODUCT_URL="https://zelmoria.invalid/")
+        signed, image = self.read_back(dist)
+        self.assert_checksum_right(signed)
+        self.assertIn("signature        Authenticode, SHA-256, verified", done.stdout)
+        self.assertIn("signed by        /CN=Zelmoria Test Signer signing/O=Zelmoria Test", done.stdout)
+        self.assertRegex(done.stdout, r"certificate +expires \w+ +\d+ [\d:]+ \d{4} GMT")
+        self.assertIn(f"SHA-256          {hashlib.sha256(signed).hexdigest()} (signed)", done.stdout)
+        self.assertNotIn("not signed", done.stderr)
+
+        verified = self.verify(dist / UPDATER)
+        self.assertEqual(verified.returncode, 0, verified.stdout)
+        self.assertIn("Text description: Zelmoria updater", verified.stdout)
+        self.assertIn("URL description: https://zelmoria.invalid/", verified.stdout)
+        self.assertIn("Message digest algorithm  : SHA256", verified.stdout)
+
+        # Without its signature it is the unsigned updater the release names.
+        unsigned = WORK / "unsigned.exe"
+        unsigned.unlink(missing_ok=True)
+        subprocess.run(["osslsigncode", "remove-signature", "-in", str(dist / UPDATER), "-out", str(unsigned)],
+                       check=True, stdout=subprocess.DEVNULL)
+        self.assertIn(f"unsigned SHA-256 {hashlib.sha256(unsigned.read_bytes()).hexdigest()}", done.stdout)
+
+        tampered = WORK / "tampered.exe"
+        changed = bytearray(signed)
+        text_start = next(raw for name, _, _, raw, _ in image.sections if name == ".text")
+        changed[text_start + 100] ^= 0x01
+        tampered.write_bytes(changed)
+        failed = self.verify(tampered)
+        self.assertNotEqual(failed.returncode, 0)
+        self.assertIn("MISMATCH", failed.stdout)
+
+    def verify(self, path):
+        return subprocess.run(["osslsigncode", "verify", "-in", str(path), "-CAfile", str(CERTIFICATES.authority)],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
 
 
 if __name__ == "__main__":
