@@ -1,7 +1,7 @@
 """Reads what the release checks need from a Windows executable file.
 
-The header fields that say what the file is and which Windows it asks for,
-where its checksum is, its sections, the functions it
+The header fields that say what the file is, when it was linked and which
+Windows it asks for, where its checksum is, its sections, the functions it
 imports, its resources and the product version in its version record. Every
 offset and count comes from the file and is checked against it: a damaged or
 hostile file raises PEFormatError, never anything else. with_checksum gives
@@ -34,7 +34,7 @@ class PEImage:
         pe = self._u32(0x3C)
         if self._bytes(pe, 4) != b"PE\0\0":
             raise PEFormatError("no PE header")
-        (self.machine, section_count, _, self.symbol_table, self.symbol_count,
+        (self.machine, section_count, self.time_stamp, self.symbol_table, self.symbol_count,
          optional_size, self.characteristics) = struct.unpack("<HHIIIHH", self._bytes(pe + 4, 20))
         optional = pe + 24
         self.checksum_offset = optional + 64

@@ -7,12 +7,18 @@ Windows program, a version number outside 0..65535, a logo that is not a
 bitmap that can be carried, a payload whose own product version is not
 MAJOR.0.MINOR (unless forced), and a signing certificate that cannot sign
 code now. The 32-bit updater is then built in a build folder of its own,
-stripped, and read back: its version resource, payload, logo, manifest and
-imports must be what was asked for. Signed, the signature is read back.
-Only then does a file appear in the release folder; it is named after the
-carried version, and the symbols stripped from it are kept beside it.
+stripped, and read back: its version resource, payload, logo, manifest,
+imports and time stamp must be what was asked for. Signed, the signature is
+read back. Only then does a file appear in the release folder; it is named
+after the carried version, and the symbols stripped from it are kept beside
+it.
+
+The same sources, payload, logo and version give the same unsigned updater,
+byte for byte, wherever and whenever it is built: the time stamp in its
+header is SOURCE_DATE_EPOCH, or else the commit time of HEAD.
 """
 import argparse
+import datetime
 import hashlib
 import os
 import re
@@ -94,8 +100,24 @@ def read_logo(path, shown):
     return data
 
 
-def build(build_dir, cache, payload, major, minor, logo):
-    """Configures and builds the updater; answers the built executable."""
+def source_date_epoch():
+    """The time stamp of the release and where it comes from."""
+    text = os.environ.get("SOURCE_DATE_EPOCH")
+    if text is not None:
+        if not (text.isascii() and text.isdigit() and int(text) <= 0xFFFFFFFF):
+            raise ReleaseError(f"SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, not '{text}'")
+        return int(text), "SOURCE_DATE_EPOCH"
+    done = subprocess.run(["git", "-C", str(REPOSITORY), "log", "-1", "--format=%ct", "HEAD"],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    if done.returncode != 0 or not done.stdout.strip().isdigit():
+        raise ReleaseError(f"{REPOSITORY} is not a git checkout whose HEAD gives the release its time stamp: "
+                           "set SOURCE_DATE_EPOCH")
+    return int(done.stdout), "the commit time of HEAD"
+
+
+def build(build_dir, cache, payload, major, minor, logo, epoch):
+    """Configures and builds the updater, linked at the release's time
+    stamp; answers the built executable."""
     configure = [
         "cmake", "-S", str(REPOSITORY), "-B", str(build_dir), "-G", "Ninja", "-Wno-dev",
         f"-DCMAKE_TOOLCHAIN_FILE={REPOSITORY}/cmake/{TRIPLET}.cmake",
@@ -105,24 +127,29 @@ def build(build_dir, cache, payload, major, minor, logo):
         f"-DZELMORIA_UPDATE_MINOR={minor}",
         f"-DZELMORIA_LOGO={logo if logo != DEFAULT_LOGO else ''}",
     ]
+    built = Path(build_dir) / "bin" / "ZelmoriaUpdate.exe"
+    # The linker and strip take the time stamp from the environment; a link
+    # left from another release would keep its own.
+    built.unlink(missing_ok=True)
     for command in (configure, ["cmake", "--build", str(build_dir), "--target", "ZelmoriaUpdate"]):
-        run_tool(command, f"the build in {build_dir} failed")
-    return Path(build_dir) / "bin" / "ZelmoriaUpdate.exe"
+        run_tool(command, f"the build in {build_dir} failed", epoch)
+    return built
 
 
-def run_tool(command, failure):
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+def run_tool(command, failure, epoch):
+    environment = {**os.environ, "SOURCE_DATE_EPOCH": str(epoch)}
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=environment)
     if done.returncode != 0:
         sys.stderr.write(done.stdout)
         raise ReleaseError(failure)
 
 
-def strip(built, stripped, symbols):
+def strip(built, stripped, symbols, epoch):
     """Writes the stripped updater, padded for a signature and with its
     checksum right, and its symbols."""
     for command in ([f"{TRIPLET}-objcopy", "--only-keep-debug", str(built), str(symbols)],
                     [f"{TRIPLET}-strip", "--strip-all", "-o", str(stripped), str(built)]):
-        run_tool(command, f"{command[0]} failed on {built}")
+        run_tool(command, f"{command[0]} failed on {built}", epoch)
     data = stripped.read_bytes()
     # Padded here, removing a signature gives back exactly these bytes.
     data += b"\0" * (-len(data) % SIGNATURE_ALIGNMENT)
@@ -138,7 +165,7 @@ def carried(container, what):
         raise ReleaseError(f"the carried {what} cannot be unpacked: {error}") from None
 
 
-def inspect(updater, payload, major, minor, logo):
+def inspect(updater, payload, major, minor, logo, epoch):
     """Reads the stripped updater back and answers what the report shows;
     ReleaseError when it is not what was asked for."""
     try:
@@ -155,6 +182,8 @@ def inspect(updater, payload, major, minor, logo):
         raise ReleaseError("the built updater is not a 32-bit x86 program")
     if not image.is_stripped:
         raise ReleaseError("the built updater still holds symbols or debug sections")
+    if image.time_stamp != epoch:
+        raise ReleaseError(f"the built updater's time stamp is {image.time_stamp}, not the release's {epoch}")
     if carried_version is None or len(carried_version) < 8:
         raise ReleaseError("the built updater carries no version resource")
     shown = (int.from_bytes(carried_version[0:2], "little"), int.from_bytes(carried_version[4:6], "little"))
@@ -232,8 +261,9 @@ def checked_input(args):
     if problem and not args.force:
         raise ReleaseError(f"{problem}; set FORCE=1 to build it anyway")
     key = read_signing_key(args)
+    epoch, epoch_source = source_date_epoch()
     return argparse.Namespace(payload=payload, product_version=product_version, major=major, minor=minor,
-                              logo=logo, forced=problem, key=key)
+                              logo=logo, forced=problem, key=key, epoch=epoch, epoch_source=epoch_source)
 
 
 def release(args):
@@ -243,13 +273,14 @@ def release(args):
     print(f"release: building the updater {title_version(given.major, given.minor)} in {args.build_dir}{first}",
           flush=True)
     logo_file = Path(args.logo).resolve() if args.logo else DEFAULT_LOGO
-    built = build(build_dir, args.cache, Path(args.payload).resolve(), given.major, given.minor, logo_file)
+    built = build(build_dir, args.cache, Path(args.payload).resolve(), given.major, given.minor, logo_file,
+                  given.epoch)
     name = f"ZelmoriaUpdate-{given.major}.0.{given.minor}.exe"
     staging = build_dir / "release"
     staging.mkdir(exist_ok=True)
     unsigned, symbols = staging / name, staging / f"{name}.debug"
-    strip(built, unsigned, symbols)
-    made = inspect(unsigned.read_bytes(), given.payload, given.major, given.minor, given.logo)
+    strip(built, unsigned, symbols, given.epoch)
+    made = inspect(unsigned.read_bytes(), given.payload, given.major, given.minor, given.logo, given.epoch)
     shipped, signature = signed_copy(given.key, unsigned, staging, args) if given.key else (unsigned, None)
     dist = Path(args.dist)
     publish([(shipped, name), (symbols, symbols.name)], dist)
@@ -260,6 +291,7 @@ def report(args, given, made, shipped_path, unsigned, shipped, signature):
     version_note = f" (not {given.major}.0.{given.minor}: forced)" if given.forced else ""
     shown_version = ".".join(map(str, given.product_version)) if given.product_version else "none"
     os_major, os_minor = made["os_version"]
+    stamp = datetime.datetime.fromtimestamp(given.epoch, datetime.timezone.utc).strftime("%Y-%m-%d %H:%M:%S UTC")
     info = made["logo"]
     lines = [
         ("title version", made["title"]),
@@ -270,6 +302,7 @@ def report(args, given, made, shipped_path, unsigned, shipped, signature):
                  f"{info.bits_per_pixel} bits per pixel, {made['logo_compressed']:,} bytes compressed"),
         ("updater size", f"{len(unsigned):,} bytes stripped, {len(unsigned) - made['compressed']:,} "
                          "without the payload"),
+        ("time stamp", f"{stamp} ({given.epoch_source}, {given.epoch})"),
     ]
     if signature:
         timestamped = f", time-stamped by {args.timestamp_url}" if args.timestamp_url else ""

@@ -6,7 +6,9 @@ code now (the certificates are made here, with a throw-away authority). The
 good releases share one release build folder under the build folder, so only
 the first run of the tests builds the updater from scratch; the release of
 the stand-in 3.0.4.0 as 3 / 4 is left in release-test/dist for the test that
-runs it under Wine. A signed release verifies and a changed byte breaks it.
+runs it under Wine. A signed release verifies and a changed byte breaks it;
+a second release built from a copy of the sources in another folder, later,
+is the same file byte for byte.
 """
 import hashlib
 import os
@@ -16,6 +18,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 from pathlib import Path
 
@@ -23,8 +26,10 @@ import pefile
 
 REPOSITORY = Path(__file__).resolve().parent.parent.parent
 sys.path.insert(0, str(REPOSITORY / "tools"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 import system_imports  # noqa: E402
 import zcontainer  # noqa: E402
+from machine_traces import traces  # noqa: E402
 from pe_image import RT_BITMAP, RT_MANIFEST, RT_RCDATA, PEImage  # noqa: E402
 
 BUILD = Path(sys.argv.pop(1)).resolve() if len(sys.argv) > 1 else Path.cwd()
@@ -38,13 +43,19 @@ def stand_in(version):
     return BUILD / "standin" / version / "Korvantis.exe"
 
 
-def make_release(dist, **fields):
+def head_time():
+    return subprocess.run(["git", "-C", str(REPOSITORY), "log", "-1", "--format=%ct", "HEAD"],
+                          stdout=subprocess.PIPE, text=True, check=True).stdout.strip()
+
+
+def make_release(dist, sources=REPOSITORY, build=WORK / "build", environment=(), **fields):
     """Runs make release with the fields (PAYLOAD, MAJOR, ...) into dist."""
-    environment = {k: v for k, v in os.environ.items() if k not in ("MAKEFLAGS", "MAKELEVEL", "MFLAGS")}
-    command = ["make", "-s", "-C", str(REPOSITORY), "--no-print-directory", "release",
-               f"RELEASE_BUILD={WORK / 'build'}", f"DIST={dist}", f"CACHE={CACHE}"]
+    env = {k: v for k, v in os.environ.items() if k not in ("MAKEFLAGS", "MAKELEVEL", "MFLAGS", "SOURCE_DATE_EPOCH")}
+    command = ["make", "-s", "-C", str(sources), "--no-print-directory", "release",
+               f"RELEASE_BUILD={build}", f"DIST={dist}", f"CACHE={CACHE}"]
     command += [f"{name}={value}" for name, value in fields.items()]
-    return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=environment)
+    return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                          env={**env, **dict(environment)})
 
 
 def bitmap_file(width, height, seed):
@@ -223,8 +234,11 @@ class Release(ReleaseTest):
         self.assertIn(b'level="requireAdministrator"', image.resource(RT_MANIFEST, 1))
         allowed = system_imports.load_allowed(image.machine)
         self.assertEqual(system_imports.unsupported_imports(image.imports(), allowed), [])
+        self.assertEqual(image.time_stamp, int(head_time()))
         self.assert_checksum_right(updater)
         self.assertEqual(len(updater) % 8, 0)
+        for shipped in (updater, symbols):
+            self.assertEqual(traces(shipped, [REPOSITORY, BUILD, WORK, CACHE]), [])
 
         compressed = len(image.resource(RT_RCDATA, "UPDATEDATA"))
         logo_compressed = len(image.resource(RT_BITMAP, "LOGO"))
@@ -244,6 +258,7 @@ class Release(ReleaseTest):
             f"symbols          {dist}/{UPDATER}.debug",
         ):
             self.assertIn(line, lines)
+        self.assertRegex(done.stdout, rf"time stamp +\S+ \S+ UTC \(the commit time of HEAD, {head_time()}\)")
         self.assertIn("warning: the updater is not signed (no SIGN_CERT): when it asks for administrator rights, "
                       "Windows names its publisher as unknown", done.stderr)
         self.assertNotIn("zlib1.dll", done.stdout.lower())
@@ -307,6 +322,36 @@ class SignedRelease(ReleaseTest):
     def verify(self, path):
         return subprocess.run(["osslsigncode", "verify", "-in", str(path), "-CAfile", str(CERTIFICATES.authority)],
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+
+
+class Reproducible(ReleaseTest):
+    def test_two_builds_in_different_folders_at_different_times_are_identical(self):
+        first_dist = WORK / "dist-first"
+        fields = {"PAYLOAD": stand_in("3.0.4.0"), "MAJOR": "3", "MINOR": "4"}
+        self.release(first_dist, **fields)
+        first_done = time.time()
+
+        # A copy of the sources in a folder of its own, built in another
+        # build folder, a few seconds later at least, with the time stamp
+        # from SOURCE_DATE_EPOCH. The copies keep their times, so a later
+        # run rebuilds there only what changed since.
+        copy = WORK / "elsewhere"
+        sources = copy / "sources"
+        shutil.rmtree(sources, ignore_errors=True)
+        shutil.rmtree(copy / "dist", ignore_errors=True)
+        listed = subprocess.run(["git", "-C", str(REPOSITORY), "ls-files", "-z", "--cached", "--others",
+                                 "--exclude-standard"], stdout=subprocess.PIPE, check=True).stdout
+        for name in filter(None, listed.decode().split("\0")):
+            if (REPOSITORY / name).is_file():
+                (sources / name).parent.mkdir(parents=True, exist_ok=True)
+                shutil.copy2(REPOSITORY / name, sources / name)
+        time.sleep(max(0.0, first_done + 2 - time.time()))
+        done = make_release(copy / "dist", sources=sources, build=copy / "build",
+                            environment={"SOURCE_DATE_EPOCH": head_time()}, **fields)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        for name in (UPDATER, f"{UPDATER}.debug"):
+            with self.subTest(name):
+                self.assertEqual((copy / "dist" / name).read_bytes(), (first_dist / name).read_bytes())
 
 
 if __name__ == "__main__":
