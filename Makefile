@@ -2,10 +2,10 @@
 # make demo: build, then run the updater on a demo installation.
 # make bench: time the apply step against a one-shot inflate and the mask build
 #   and transparent drawing; size the updater.
-# make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp]
+# make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.png] [LOGO_COLORS=24]
 #   [SIGN_CERT=cert.pfx [SIGN_PASSWORD_FILE=path] [TIMESTAMP_URL=url] [PRODUCT_URL=url]] [FORCE=1]:
 #   build, check, sign and write to dist/ the updater that carries that executable.
-# make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
+# make image-res LOGO=path/to/logo.png [LOGO_COLORS=24] [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
 #   write the resource file that, next to an updater, replaces its logo.
 # make fuzz: feed every reader COUNT mutants (make fuzz COUNT=200000) and
 #   print per reader what came of them.
@@ -24,6 +24,8 @@ CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
 COUNT := 100000
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
+# The host tools run with Debian's interpreter and its packages.
+PYTHON := /usr/bin/python3
 
 .PHONY: all setup build run-build test demo bench fuzz release image-res clean
 
@@ -60,18 +62,19 @@ demo: run-build
 	@cmake --build $(RUN_BUILD) --target demo
 
 release: setup
-	@tools/release.py --payload "$(PAYLOAD)" --major "$(MAJOR)" --minor "$(MINOR)" \
-		$(if $(LOGO),--logo "$(LOGO)") \
+	@$(PYTHON) tools/release.py --payload "$(PAYLOAD)" --major "$(MAJOR)" --minor "$(MINOR)" \
+		$(if $(LOGO),--logo "$(LOGO)") $(if $(LOGO_COLORS),--logo-colors "$(LOGO_COLORS)") \
 		$(if $(SIGN_CERT),--sign-cert "$(SIGN_CERT)") \
 		$(if $(SIGN_PASSWORD_FILE),--sign-password-file "$(SIGN_PASSWORD_FILE)") \
 		$(if $(TIMESTAMP_URL),--timestamp-url "$(TIMESTAMP_URL)") $(if $(PRODUCT_URL),--product-url "$(PRODUCT_URL)") \
 		$(if $(filter-out 0,$(FORCE)),--force) \
 		--build-dir $(RELEASE_BUILD) --dist $(DIST) --cache $(CACHE)
 
-image-res:
-	@if [ -z "$(LOGO)" ]; then echo "usage: make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=$(IMAGE_RES)]" >&2; exit 2; fi
+image-res: setup
+	@if [ -z "$(LOGO)" ]; then echo "usage: make image-res LOGO=path/to/logo.png [LOGO_COLORS=24] [COMPRESS=1] [IMAGE_RES=$(IMAGE_RES)]" >&2; exit 2; fi
 	@mkdir -p "$(dir $(IMAGE_RES))"
-	@python3 tools/image_res.py $(if $(filter-out 0,$(COMPRESS)),--compress) "$(LOGO)" "$(IMAGE_RES)"
+	@$(PYTHON) tools/image_res.py $(if $(filter-out 0,$(COMPRESS)),--compress) \
+		$(if $(LOGO_COLORS),--colors "$(LOGO_COLORS)") "$(LOGO)" "$(IMAGE_RES)"
 
 clean:
 	rm -rf $(BUILD) $(BUILD64) $(RELEASE_BUILD)

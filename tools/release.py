@@ -1,17 +1,16 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Builds the updater that carries a new product executable, checks what it
 made, signs it and writes it to the release folder (make release).
 
 Refused before anything is built: a payload that is missing or is not a
-Windows program, a version number outside 0..65535, a logo that is not a
-bitmap that can be carried, a payload whose own product version is not
-MAJOR.0.MINOR (unless forced), and a signing certificate that cannot sign
-code now. The 32-bit updater is then built in a build folder of its own,
-stripped, and read back: its version resource, payload, logo, manifest,
-imports and time stamp must be what was asked for. Signed, the signature is
-read back. Only then does a file appear in the release folder; it is named
-after the carried version, and the symbols stripped from it are kept beside
-it.
+Windows program, a version number outside 0..65535, a logo that cannot be
+carried, a payload whose own product version is not MAJOR.0.MINOR (unless
+forced), and a signing certificate that cannot sign code now. The 32-bit
+updater is then built in a build folder of its own, stripped, and read back:
+its version resource, payload, logo, manifest, imports and time stamp must
+be what was asked for. Signed, the signature is read back. Only then does a
+file appear in the release folder; it is named after the carried version,
+and the symbols stripped from it are kept beside it.
 
 The same sources, payload, logo and version give the same unsigned updater,
 byte for byte, wherever and whenever it is built: the time stamp in its
@@ -28,11 +27,11 @@ import sys
 import tempfile
 from pathlib import Path
 
-import bmp_file
 import code_signing
 import system_imports
 import zcontainer
 from carried_version import VersionError, disagreement, parse_number, title_version
+from logo_image import LogoError, parse_colours, read_logo
 from pe_image import IMAGE_FILE_DLL, RT_BITMAP, RT_MANIFEST, RT_RCDATA, PEFormatError, PEImage, with_checksum
 from whole_file import read_named, write_whole
 
@@ -42,7 +41,7 @@ TRIPLET = "i686-w64-mingw32"
 IMAGE_FILE_MACHINE_I386 = 0x14C
 # Authenticode puts the signature after the file's last byte, padded to 8 bytes.
 SIGNATURE_ALIGNMENT = 8
-USAGE = ("make release PAYLOAD=path/to/Korvantis.exe MAJOR=n MINOR=n [LOGO=path/to/logo.bmp] "
+USAGE = ("make release PAYLOAD=path/to/Korvantis.exe MAJOR=n MINOR=n [LOGO=path/to/logo.png] [LOGO_COLORS=24] "
          "[SIGN_CERT=cert.pfx [SIGN_PASSWORD_FILE=path] [TIMESTAMP_URL=url] [PRODUCT_URL=url]] [FORCE=1]")
 UNSIGNED_NOTICE = ("the updater is not signed (no SIGN_CERT): when it asks for administrator rights, Windows "
                    "names its publisher as unknown, and SmartScreen may hold it back as an unrecognised app")
@@ -91,15 +90,6 @@ def read_signing_key(args):
         raise ReleaseError(str(error)) from None
 
 
-def read_logo(path, shown):
-    data = read_named(path, "logo", ReleaseError)
-    try:
-        bmp_file.read_bitmap_info(data)
-    except bmp_file.BMPFormatError as error:
-        raise ReleaseError(f"the logo {shown} is not a BMP file that can be carried: {error}") from None
-    return data
-
-
 def source_date_epoch():
     """The time stamp of the release and where it comes from."""
     text = os.environ.get("SOURCE_DATE_EPOCH")
@@ -113,6 +103,18 @@ def source_date_epoch():
         raise ReleaseError(f"{REPOSITORY} is not a git checkout whose HEAD gives the release its time stamp: "
                            "set SOURCE_DATE_EPOCH")
     return int(done.stdout), "the commit time of HEAD"
+
+
+def staged_logo(logo, given, build_dir):
+    """The BMP file the build carries: the one given when it is carried as it
+    is, else the conversion, kept in the build folder."""
+    if given.read_bytes() == logo.bitmap:
+        return given
+    staged = build_dir / "logo" / "LOGO.bmp"
+    staged.parent.mkdir(parents=True, exist_ok=True)
+    if not staged.exists() or staged.read_bytes() != logo.bitmap:
+        write_whole(staged, logo.bitmap)
+    return staged
 
 
 def build(build_dir, cache, payload, major, minor, logo, epoch):
@@ -193,13 +195,8 @@ def inspect(updater, payload, major, minor, logo, epoch):
     if carried(container, "payload") != payload:
         raise ReleaseError("the payload carried by the built updater differs from the payload given")
     # The logo is carried compressed, the whole bitmap file in the container.
-    carried_logo_file = carried(carried_logo, "logo")
-    if carried_logo_file != logo:
+    if carried(carried_logo, "logo") != logo:
         raise ReleaseError("the logo carried by the built updater differs from the logo given")
-    try:
-        logo_info = bmp_file.read_bitmap_info(carried_logo_file)
-    except bmp_file.BMPFormatError as error:
-        raise ReleaseError(f"the logo carried by the built updater cannot be read back: {error}") from None
     if manifest is None:
         raise ReleaseError("the built updater has no application manifest")
     level = re.search(rb'requestedExecutionLevel\s+level="([A-Za-z]+)"', manifest)
@@ -209,7 +206,6 @@ def inspect(updater, payload, major, minor, logo, epoch):
     return {
         "title": title_version(*shown),
         "compressed": len(container),
-        "logo": logo_info,
         "logo_compressed": len(carried_logo),
         "imports": list(imports),
         "os_version": image.os_version,
@@ -255,8 +251,10 @@ def checked_input(args):
     payload, product_version = read_payload(args.payload)
     major = read_number("MAJOR", args.major)
     minor = read_number("MINOR", args.minor)
-    logo = read_logo(Path(args.logo).resolve() if args.logo else DEFAULT_LOGO,
-                     args.logo or str(DEFAULT_LOGO.relative_to(REPOSITORY)))
+    try:
+        logo = read_logo(Path(args.logo) if args.logo else DEFAULT_LOGO, parse_colours(args.logo_colors))
+    except LogoError as error:
+        raise ReleaseError(str(error).replace(str(DEFAULT_LOGO), str(DEFAULT_LOGO.relative_to(REPOSITORY)))) from None
     problem = disagreement(product_version, major, minor)
     if problem and not args.force:
         raise ReleaseError(f"{problem}; set FORCE=1 to build it anyway")
@@ -272,7 +270,7 @@ def release(args):
     first = "" if (build_dir / "CMakeCache.txt").exists() else " (a first build takes a few minutes)"
     print(f"release: building the updater {title_version(given.major, given.minor)} in {args.build_dir}{first}",
           flush=True)
-    logo_file = Path(args.logo).resolve() if args.logo else DEFAULT_LOGO
+    logo_file = staged_logo(given.logo, Path(args.logo).resolve() if args.logo else DEFAULT_LOGO, build_dir)
     built = build(build_dir, args.cache, Path(args.payload).resolve(), given.major, given.minor, logo_file,
                   given.epoch)
     name = f"ZelmoriaUpdate-{given.major}.0.{given.minor}.exe"
@@ -280,7 +278,7 @@ def release(args):
     staging.mkdir(exist_ok=True)
     unsigned, symbols = staging / name, staging / f"{name}.debug"
     strip(built, unsigned, symbols, given.epoch)
-    made = inspect(unsigned.read_bytes(), given.payload, given.major, given.minor, given.logo, given.epoch)
+    made = inspect(unsigned.read_bytes(), given.payload, given.major, given.minor, given.logo.bitmap, given.epoch)
     shipped, signature = signed_copy(given.key, unsigned, staging, args) if given.key else (unsigned, None)
     dist = Path(args.dist)
     publish([(shipped, name), (symbols, symbols.name)], dist)
@@ -292,7 +290,7 @@ def report(args, given, made, shipped_path, unsigned, shipped, signature):
     shown_version = ".".join(map(str, given.product_version)) if given.product_version else "none"
     os_major, os_minor = made["os_version"]
     stamp = datetime.datetime.fromtimestamp(given.epoch, datetime.timezone.utc).strftime("%Y-%m-%d %H:%M:%S UTC")
-    info = made["logo"]
+    info = given.logo.info
     lines = [
         ("title version", made["title"]),
         ("payload", f"{args.payload}"),
@@ -300,6 +298,7 @@ def report(args, given, made, shipped_path, unsigned, shipped, signature):
         ("payload size", f"{len(given.payload):,} bytes, {made['compressed']:,} compressed"),
         ("logo", f"{args.logo or DEFAULT_LOGO.relative_to(REPOSITORY)}, {info.width} x {info.height}, "
                  f"{info.bits_per_pixel} bits per pixel, {made['logo_compressed']:,} bytes compressed"),
+        ("logo made", given.logo.how),
         ("updater size", f"{len(unsigned):,} bytes stripped, {len(unsigned) - made['compressed']:,} "
                          "without the payload"),
         ("time stamp", f"{stamp} ({given.epoch_source}, {given.epoch})"),
@@ -323,8 +322,8 @@ def report(args, given, made, shipped_path, unsigned, shipped, signature):
     for label, value in lines:
         print(f"  {label:<16} {value}")
     sys.stdout.flush()
-    if not signature:
-        print(f"release: warning: {UNSIGNED_NOTICE}", file=sys.stderr)
+    for warning in given.logo.warnings + ([] if signature else [UNSIGNED_NOTICE]):
+        print(f"release: warning: {warning}", file=sys.stderr)
 
 
 def main():
@@ -332,7 +331,8 @@ def main():
     parser.add_argument("--payload", help="the new product executable (PAYLOAD)")
     parser.add_argument("--major", help="the carried major version (MAJOR)")
     parser.add_argument("--minor", help="the carried minor version (MINOR)")
-    parser.add_argument("--logo", help="a bitmap file to carry as the logo (LOGO)")
+    parser.add_argument("--logo", help="a PNG, JPEG, GIF or BMP picture to carry as the logo (LOGO)")
+    parser.add_argument("--logo-colors", help="a converted logo's colours: 256 (the default) or 24 (LOGO_COLORS)")
     parser.add_argument("--force", action="store_true",
                         help="build even when the payload's product version is not MAJOR.0.MINOR (FORCE=1)")
     parser.add_argument("--sign-cert", help="the PKCS#12 certificate file to sign with (SIGN_CERT)")

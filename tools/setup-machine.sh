@@ -11,7 +11,7 @@ stamp="$cache_root/setup.stamp"
 
 quick_check() {
   command -v i686-w64-mingw32-g++-posix cmake ninja osslsigncode openssl >/dev/null &&
-    /usr/bin/python3 -c 'import pefile' 2>/dev/null &&
+    /usr/bin/python3 -c 'import PIL, pefile' 2>/dev/null &&
     { [ -x /usr/lib/wine/wine ] || command -v wine >/dev/null; } &&
     [ -f /usr/include/zlib.h ] && [ -d /usr/src/googletest ] &&
     [ -f "$cache_root/libjpeg-turbo-small-i686-w64-mingw32/lib/libjpeg.a" ] &&
@@ -29,7 +29,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   libz-mingw-w64-dev zlib1g-dev googletest
   xvfb x11-apps imagemagick
-  cmake ninja-build make python3 python3-pefile dpkg-dev
+  cmake ninja-build make python3 python3-pil python3-pefile dpkg-dev
   osslsigncode openssl
   locales fonts-ipafont-gothic
 )

@@ -29,6 +29,7 @@ sys.path.insert(0, str(REPOSITORY / "tools"))
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import system_imports  # noqa: E402
 import zcontainer  # noqa: E402
+from logo_image import read_logo  # noqa: E402
 from machine_traces import traces  # noqa: E402
 from pe_image import RT_BITMAP, RT_MANIFEST, RT_RCDATA, PEImage  # noqa: E402
 
@@ -66,6 +67,17 @@ def bitmap_file(width, height, seed):
     header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(pixels), 0, 0, 0, 0)
     offset = 14 + len(header) + len(palette)
     return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + header + palette + pixels
+
+
+def png_file(width, height):
+    """An RGBA picture in PNG, its left half transparent."""
+    from PIL import Image
+
+    picture = Image.new("RGBA", (width, height))
+    picture.putdata([(x % 200, y % 100, 150, 0 if x < width // 2 else 255) for y in range(height) for x in range(width)])
+    path = WORK / "logo.png"
+    picture.save(path)
+    return path
 
 
 class Certificates:
@@ -158,9 +170,9 @@ class RefusedInput(unittest.TestCase):
             ("MINOR must be a whole number from 0 to 65535, not '-1'", {"MINOR": "-1"}),
             ("MINOR must be a whole number from 0 to 65535, not 'four'", {"MINOR": "four"}),
             (f"the logo {self.scratch / 'logo.bmp'} does not exist", {"LOGO": self.scratch / "logo.bmp"}),
-            ("is not a BMP file that can be carried: it does not start with a bitmap file header",
-             {"LOGO": text}),
-            ("is not a BMP file that can be carried: it holds", {"LOGO": cut_logo}),
+            ("cannot be carried: it is not a PNG, JPEG, GIF or BMP picture", {"LOGO": text}),
+            ("cannot be carried: it holds", {"LOGO": cut_logo}),
+            ("the colours (LOGO_COLORS) must be 256 or 24, not '8'", {"LOGO_COLORS": "8"}),
         ])
 
     def test_a_certificate_that_cannot_sign_is_refused(self):
@@ -250,6 +262,7 @@ class Release(ReleaseTest):
             "product version  3.0.4.0",
             f"payload size     {payload.stat().st_size:,} bytes, {compressed:,} compressed",
             f"logo             resources/bitmaps/LOGO.bmp, 370 x 251, 8 bits per pixel, {logo_compressed:,} bytes compressed",
+            "logo made        a BMP file carried as it is",
             f"updater size     {len(updater):,} bytes stripped, {len(updater) - compressed:,} without the payload",
             "signature        none",
             f"SHA-256          {hashlib.sha256(updater).hexdigest()} (unsigned)",
@@ -273,6 +286,22 @@ class Release(ReleaseTest):
         logo_compressed = len(image.resource(RT_BITMAP, "LOGO"))
         self.assertIn(f"logo             {logo}, 64 x 32, 8 bits per pixel, {logo_compressed:,} bytes compressed",
                       done.stdout)
+        self.assertIn("warning: the logo is 64 x 32 pixels, smaller than the buttons reach (326 x 63)", done.stderr)
+
+    def test_release_with_a_png_logo(self):
+        dist = WORK / "dist-png"
+        logo = png_file(360, 120)
+        for colours, bits in (("", 8), ("24", 24)):
+            with self.subTest(colours=colours or "default"):
+                done = self.release(dist, PAYLOAD=stand_in("3.0.4.0"), MAJOR="3", MINOR="4", LOGO=logo,
+                                    LOGO_COLORS=colours)
+                _, image = self.read_back(dist)
+                converted = read_logo(logo, int(colours or 256))
+                self.assertEqual(converted.info.bits_per_pixel, bits)
+                self.assert_carries(image, stand_in("3.0.4.0").read_bytes(), 3, 4, converted.bitmap)
+                self.assertIn(f"logo             {logo}, 360 x 120, {bits} bits per pixel", done.stdout)
+                self.assertIn(f"logo made        {converted.how}", done.stdout)
+                self.assertIn("transparency flattened onto the window colour", converted.how)
 
     def test_forced_release_of_a_payload_of_another_version(self):
         dist = WORK / "dist-forced"
