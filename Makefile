@@ -7,6 +7,9 @@
 #   build, check, sign and write to dist/ the updater that carries that executable.
 # make image-res LOGO=path/to/logo.png [LOGO_COLORS=24] [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
 #   write the resource file that, next to an updater, replaces its logo.
+# make preview [LOGO=path/to/logo.png | IMAGE_RES=path/to/Image.res]: show the
+#   updater's main window; without a display, write dist/preview.png and
+#   dist/preview-256-colours.png.
 # make fuzz: feed every reader COUNT mutants (make fuzz COUNT=200000) and
 #   print per reader what came of them.
 #
@@ -26,8 +29,10 @@ COUNT := 100000
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
 # The host tools run with Debian's interpreter and its packages.
 PYTHON := /usr/bin/python3
+# The preview shows an Image.res only when one is named.
+PREVIEW_IMAGE_RES = $(if $(filter command line environment,$(origin IMAGE_RES)),$(IMAGE_RES))
 
-.PHONY: all setup build run-build test demo bench fuzz release image-res clean
+.PHONY: all setup build run-build test demo bench fuzz release image-res preview clean
 
 all: build
 
@@ -75,6 +80,10 @@ image-res: setup
 	@mkdir -p "$(dir $(IMAGE_RES))"
 	@$(PYTHON) tools/image_res.py $(if $(filter-out 0,$(COMPRESS)),--compress) \
 		$(if $(LOGO_COLORS),--colors "$(LOGO_COLORS)") "$(LOGO)" "$(IMAGE_RES)"
+
+preview: run-build
+	@run=$(RUN_BUILD); cmake --build $$run --target ZelmoriaUpdate demo_runner && \
+		tools/preview.sh $$run "$(DIST)" "$(LOGO)" "$(PREVIEW_IMAGE_RES)" "$(LOGO_COLORS)"
 
 clean:
 	rm -rf $(BUILD) $(BUILD64) $(RELEASE_BUILD)
