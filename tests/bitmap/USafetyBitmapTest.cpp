@@ -11,6 +11,7 @@
 #include "framework/graphics/Picture.h"
 #include "framework/graphics/Printer.h"
 #include "tests/bitmap/MaskTestSupport.h"
+#include "tests/bitmap/SafetyBitmapCellCases.h"
 
 namespace {
 
