@@ -82,8 +82,9 @@ void TSafetyBitmap::AssignBitmap(const TPersistent& source)
     }
     SetTransparent(bitmap->Transparent());
     SetTransparentMode(bitmap->TransparentMode());
+    // The colour as it was fixed: a system colour stays one.
     if (TransparentMode() == TTransparentMode::Fixed)
-        SetTransparentColor(bitmap->TransparentColor() & 0xFFFFFF);
+        SetTransparentColor(bitmap->FixedTransparentColor());
 }
 
 bool TSafetyBitmap::Equals(const TGraphic& other) const
@@ -158,8 +159,7 @@ void TSafetyBitmap::LoadFromStream(TStream& stream)
 void TSafetyBitmap::TakeImageOf(TBitmap& loaded)
 {
     loaded.SetTransparent(Transparent());
-    if (TransparentMode() == TTransparentMode::Fixed)
-        loaded.SetTransparentColor(TransparentColor() & 0xFFFFFF);
+    loaded.SetTransparentColor(FixedTransparentColor());
     TBitmap::Assign(loaded);
 }
 

@@ -81,6 +81,9 @@ public:
     TColor TransparentColor() const;
     // clDefault means automatic; any other colour fixes it.
     void SetTransparentColor(TColor color);
+    // The colour as it was fixed, a system colour still as that one;
+    // clDefault in automatic mode.
+    TColor FixedTransparentColor() const { return transparentColor_; }
 
     // Row 0 is the top row. Turns a device-dependent bitmap into a section
     // first and ends sharing, since the caller may write.
