@@ -528,15 +528,17 @@ void TDIB::DrawBanded(TCanvas& canvas, const RECT& destination, const RECT& sour
 {
     if (!holder_ || DrawDirect(canvas, destination, source))
         return;
-    const std::int64_t rows = Height();
+    // The bands share out the rows of the source part, not of the whole.
+    const std::int64_t rows = RectHeight(source);
     const std::int64_t bands = RectHeight(destination);
     for (std::int64_t d = 0; d < bands; ++d) {
-        const auto top = static_cast<LONG>(d * rows / bands);
-        auto bottom = static_cast<LONG>((d + 1) * rows / bands);
+        const auto top = static_cast<LONG>(source.top + d * rows / bands);
+        auto bottom = static_cast<LONG>(source.top + (d + 1) * rows / bands);
         if (bottom == top)
             ++bottom;
         const auto y = static_cast<LONG>(destination.top + d);
-        DrawDirect(canvas, RECT{destination.left, y, destination.right, y + 1}, RECT{0, top, Width(), bottom});
+        DrawDirect(canvas, RECT{destination.left, y, destination.right, y + 1},
+                   RECT{source.left, top, source.right, bottom});
     }
 }
 

@@ -169,13 +169,13 @@ void TMaskedImageNT::Prepare(TBitmap& bitmap, TColor color)
     imageDirty_ = false;
 }
 
-void TMaskedImageNT::Draw(TCanvas& canvas, const RECT& rect)
+void TMaskedImageNT::Draw(TCanvas& canvas, const RECT& rect, const RECT& source)
 {
     SetStretchBltMode(canvas.Handle(), COLORONCOLOR);
     canvas.SetCopyMode(MERGEPAINT);
-    canvas.StretchDraw(rect, mask_);
+    canvas.StretchDraw(rect, mask_, source);
     canvas.SetCopyMode(SRCAND);
-    canvas.StretchDraw(rect, image_);
+    canvas.StretchDraw(rect, image_, source);
 }
 
 void TMaskedImageNT::SetMask(TBitmap& bitmap)
@@ -240,10 +240,9 @@ void TMaskedImage9x::Prepare(TBitmap& bitmap, TColor color)
     imageDirty_ = false;
 }
 
-void TMaskedImage9x::Draw(TCanvas& canvas, const RECT& rect)
+void TMaskedImage9x::Draw(TCanvas& canvas, const RECT& rect, const RECT& source)
 {
     SetStretchBltMode(canvas.Handle(), COLORONCOLOR);
-    const RECT source{0, 0, mask_->Width(), mask_->Height()};
     canvas.SetCopyMode(MERGEPAINT);
     mask_->Draw(canvas, rect, source);
     canvas.SetCopyMode(SRCAND);

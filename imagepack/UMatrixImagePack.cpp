@@ -94,7 +94,11 @@ void TMatrixImagePack::StretchDraw(TCanvas& canvas, const RECT& rect, std::int32
         TImagePack::StretchDraw(canvas, rect, index);
         return;
     }
-    StretchDrawPart(canvas, rect, *bitmap, cell);
+    try {
+        StretchDrawPart(canvas, rect, *bitmap, cell);
+    } catch (...) {
+        DrawErrorPicture(canvas, rect);
+    }
 }
 
 void TMatrixImagePack::Loaded()

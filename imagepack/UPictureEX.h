@@ -69,7 +69,8 @@ private:
 
 // The JPEG image the library loads. On 9x-family systems it draws through a
 // safety bitmap copy of its picture, which copes with the devices there;
-// elsewhere it draws as the plain JPEG image does.
+// elsewhere it draws as the plain JPEG image does. A draw announces no
+// change: its change callback is empty meanwhile.
 class TSafetyJPEGImage : public TJPEGImage {
 public:
     static constexpr std::string_view kClassName = "TSafetyJPEGImage";

@@ -148,7 +148,7 @@ TEST(StretchDrawPart, TheWholeBitmapIsAPlainStretchAndEmptyRectanglesDrawNothing
 TEST(StretchDrawPart, APartOfABitmapDrawnOntoABitmapSharingItsImage)
 {
     // A device bitmap: the copy the target makes reads the source's pixels
-    // through the very context that holds the part's mapping.
+    // through the very context the part is drawn from.
     TBitmap source;
     PaintCells(source);
     source.SetHandleType(TBitmapHandleType::DDB);
