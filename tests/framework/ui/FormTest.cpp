@@ -145,7 +145,7 @@ protected:
     }
     void TearDown() override { Application().SetOnException({}); }
 
-    static std::unique_ptr<TfrmDialogTest> Create()
+    static TComponentPtr<TfrmDialogTest> Create()
     {
         auto form = CreateForm<TfrmDialogTest>(nullptr);
         form->HandleNeeded();
