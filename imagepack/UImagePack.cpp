@@ -57,6 +57,12 @@ TImagePack::TImagePack(TComponent* owner)
 
 TImagePack::~TImagePack()
 {
+    UnlinkListenersOrTerminate();
+}
+
+void TImagePack::BeforeDestruction()
+{
+    TComponent::BeforeDestruction();
     UnlinkListeners();
 }
 

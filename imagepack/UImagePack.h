@@ -27,8 +27,6 @@ public:
 class TImagePack : public TComponent, public TDelegatedBroadcaster {
 public:
     explicit TImagePack(TComponent* owner);
-    // Listeners hear NotifyDestroying, with the pack as sender, and are
-    // unlinked before anything of the pack goes.
     ~TImagePack() override;
 
     void DefineProperties(TProperties& properties) override;
@@ -69,6 +67,12 @@ public:
     TBroadcaster& Broadcaster() { return broadcaster_; }
 
     TNotifyEvent OnChange;
+
+protected:
+    // Listeners hear NotifyDestroying, with the pack as sender, and are
+    // unlinked before anything of the pack goes; refuses when one will not
+    // let go or a reference to the pack is still counted.
+    void BeforeDestruction() override;
 
 private:
     TBroadcaster broadcaster_;

@@ -109,6 +109,12 @@ void TMatrixImagePack::Loaded()
     imageLoader_.SetReady(true);
 }
 
+void TMatrixImagePack::BeforeDestruction()
+{
+    image_.BeforeDestruction();
+    TImagePack::BeforeDestruction();
+}
+
 void TMatrixImagePack::DefineProperties(TProperties& properties)
 {
     TImagePack::DefineProperties(properties);

@@ -48,6 +48,10 @@ public:
     void Loaded() override;
     void DefineProperties(TProperties& properties) override;
 
+protected:
+    // The picture's destroying step, then the pack's.
+    void BeforeDestruction() override;
+
 private:
     void ImageChanged();
 

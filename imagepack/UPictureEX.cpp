@@ -12,7 +12,7 @@ TPictureEx::TPictureEx() : TDelegatedBroadcaster(notifier_), notifier_(this) {}
 
 TPictureEx::~TPictureEx()
 {
-    UnlinkListeners();
+    UnlinkListenersOrTerminate();
 }
 
 template <class Kind, class Made>

@@ -20,9 +20,13 @@
 class TPictureEx : public TPicture, public TDelegatedBroadcaster {
 public:
     TPictureEx();
-    // Listeners hear NotifyDestroying, with the picture as sender, while the
-    // graphic is still there.
     ~TPictureEx() override;
+
+    // The destroying step that the picture's owner runs before it destroys
+    // the picture: listeners hear NotifyDestroying, with the picture as
+    // sender, while the graphic is still there, and are unlinked. Refuses
+    // when one will not let go or a reference is still counted.
+    void BeforeDestruction() { UnlinkListeners(); }
 
     // Batches the announcements to the listeners; the owner's change
     // callback is not batched.

@@ -34,8 +34,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     RegisterImagePackClasses();
     TClassRegistry::Register<TReadyNotifier>();
     try {
-        const std::unique_ptr<TfrmMain> frmMain = CreateForm<TfrmMain>(nullptr);
+        TComponentPtr<TfrmMain> frmMain = CreateForm<TfrmMain>(nullptr);
         Application().Run(*frmMain);
+        // Destroyed here, where a refusal can still be shown.
+        FreeComponent(frmMain);
     } catch (const std::exception& error) {
         Application().ShowException(error);
     }

@@ -27,6 +27,11 @@ std::string ProgramName()
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+HWND ShownOrNone(HWND window)
+{
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
 } // namespace
 
 // Errors that escape a window's message handler reach the application from
@@ -114,9 +119,13 @@ void TApplication::ShowException(const std::exception& error)
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags)
 {
-    HWND active = GetActiveWindow();
+    // Only a window on the screen owns the box: the system hands the
+    // activation back to the owner when the box closes, and a window that
+    // was never shown (the main window of a start-up that failed) is to
+    // stay unseen.
+    HWND active = ShownOrNone(GetActiveWindow());
     TWinControl* main = TMessageLoop::MainWindow();
-    HWND owner = active ? active : (main && main->HandleAllocated() ? main->Handle() : nullptr);
+    HWND owner = active ? active : ShownOrNone(main && main->HandleAllocated() ? main->Handle() : nullptr);
     int result;
     {
         TDisabledWindows disabled(nullptr);

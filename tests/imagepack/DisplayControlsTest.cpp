@@ -13,6 +13,7 @@
 #include "imagepack/UMatrixImagePack.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/imagepack/DisplaySupport.h"
+#include "tests/imagepack/NotifySupport.h"
 
 namespace {
 
@@ -220,11 +221,19 @@ TEST_F(DisplayControls, APackDestroyedUnderTheControlLeavesItWithItsBrush)
 
 TEST_F(DisplayControls, AControlDestroyedFirstLeavesThePacksListeners)
 {
+    TReceiver receiver;
+    TListener other(receiver.Handler());
+    other.Attach(pack);
     delete image;
     image = nullptr;
-    EXPECT_EQ(pack->Broadcaster().ListenerCount(), 0);
-    EXPECT_EQ(pack->Broadcaster().RefCount(), 0);
+    ASSERT_EQ(pack->Broadcaster().ListenerCount(), 1);
+    EXPECT_EQ(pack->Broadcaster().Listeners(0), static_cast<IListener*>(&other));
+    // The listener that stays holds the only reference.
+    EXPECT_EQ(pack->Broadcaster().RefCount(), 1);
     pack->Changed();
+    EXPECT_EQ(receiver.Count(NotifyPackChanged), 1);
+    other.Detach(pack);
+    EXPECT_EQ(pack->Broadcaster().RefCount(), 0);
 }
 
 TEST_F(DisplayControls, NotificationsFromAPackOtherThanTheCurrentOneAreIgnored)
@@ -390,10 +399,14 @@ TEST_F(DisplayControls, BrushIsTheControlsOwnCopyAndRepaintsOnChange)
     given.SetStyle(TBrushStyle::Cross);
     const int before = image->invalidations;
     image->SetBrush(given);
-    EXPECT_NE(&image->Brush(), &given);
     EXPECT_EQ(image->Brush().Color(), clWhite);
     EXPECT_EQ(image->Brush().Style(), TBrushStyle::Cross);
     EXPECT_GT(image->invalidations, before);
+    // A copy: what becomes of the given brush changes nothing in the control.
+    given.SetColor(kRed);
+    given.SetStyle(TBrushStyle::Solid);
+    EXPECT_EQ(image->Brush().Color(), clWhite);
+    EXPECT_EQ(image->Brush().Style(), TBrushStyle::Cross);
 }
 
 TEST(OriginalControl, FillsItsClientAreaWithItsBrush)
