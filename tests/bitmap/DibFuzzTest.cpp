@@ -2,11 +2,13 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <string>
 
 #include "bitmap/UDIB.h"
 #include "bitmap/UPaletteUtil.h"
 #include "bitmap/USafetyBitmap.h"
 #include "container/UZLIB.h"
+#include "framework/runtime/Handles.h"
 #include "tests/bitmap/BitmapTestSupport.h"
 #include "tests/bitmap/MaskTestSupport.h"
 #include "tests/support/FuzzGuardedBytes.h"
@@ -146,10 +148,13 @@ void ReadPalette(const TFuzzBytes& input)
 {
     const TGuardedBytes guarded(input);
     TGuardedStream stream(guarded);
-    const HPALETTE palette = ReadRiffPalette(stream);
+    const TGdiObject<HPALETTE> palette(ReadRiffPalette(stream));
     if (!palette)
         throw ENoPalette();
-    DeleteObject(palette);
+    WORD entries = 0;
+    GetObjectA(palette.Get(), sizeof entries, &entries);
+    if (entries < 1 || entries > 256)
+        throw TFuzzViolation("a palette of " + std::to_string(entries) + " entries");
 }
 
 // A DIB load allocates its header block and a copy of the pixels it read,
