@@ -45,10 +45,10 @@ public:
     static void MakeMonoMask(TBitmap& source, TBitmap& mask, TColor color);
 
 protected:
-    // The source as a 24-bit bitmap of its own, without transparency, whose
-    // canvas ORs what is drawn on it (SRCPAINT): the mask's white then turns
-    // the transparent pixels white.
-    static void StartPreparedImage(TBitmap& source, TBitmap& temporary);
+    // The source as a bitmap of its own in the format, without transparency,
+    // whose canvas ORs what is drawn on it (SRCPAINT): the mask's white then
+    // turns the transparent pixels white.
+    static void StartPreparedImage(TBitmap& source, TBitmap& temporary, TPixelFormat format);
 
     bool maskDirty_ = false;
     bool imageDirty_ = false;
