@@ -7,6 +7,7 @@
 #include "bitmap/USafetyBitmap.h"
 #include "framework/graphics/BitmapSupport.h"
 #include "framework/graphics/Canvas.h"
+#include "framework/runtime/StartupMarks.h"
 
 TMatrixImagePack::TMatrixImagePack(TComponent* owner) : TImagePack(owner)
 {
@@ -106,6 +107,7 @@ void TMatrixImagePack::Loaded()
     TImagePack::Loaded();
     if (imageLoader_.AutoLoad())
         imageLoader_.Load();
+    MarkStartup(TStartupMark::FirstImagePackLoaded);
     imageLoader_.SetReady(true);
 }
 

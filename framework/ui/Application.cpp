@@ -1,6 +1,7 @@
 #include "framework/ui/Application.h"
 
 #include "framework/runtime/ShiftJis.h"
+#include "framework/runtime/StartupMarks.h"
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/MessageLoop.h"
@@ -59,8 +60,10 @@ void TApplication::Run(TForm& mainForm)
 {
     TMessageLoop::SetMainWindow(&mainForm);
     try {
-        if (!TMessageLoop::Terminated())
+        if (!TMessageLoop::Terminated()) {
             mainForm.Show();
+            MarkStartup(TStartupMark::MainWindowShown);
+        }
         while (!TMessageLoop::Terminated())
             TMessageLoop::HandleMessage();
     } catch (...) {
