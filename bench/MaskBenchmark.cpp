@@ -24,8 +24,13 @@ namespace {
 constexpr int kDefaultRepetitions = 9;
 constexpr int kSide = 1024;
 constexpr COLORREF kKey = RGB(255, 0, 255);
-constexpr double kPerPixelTarget = 50;
-constexpr double kPlainPassTarget = 3;
+constexpr double kPlainPassTarget = 1.3;
+constexpr double kTransparentTarget = 1.5;
+
+const char* Verdict(bool met)
+{
+    return met ? "met" : "missed";
+}
 
 template <class TWork>
 double MedianSeconds(int repetitions, TWork work)
@@ -107,10 +112,10 @@ void MaskBuild(TPixelFormat format, int bytesPerPixel, int repetitions)
     std::printf("  pixel by pixel    %9.3f ns/pixel%s\n", perPixelNs, same ? "" : "  (MASKS DIFFER)");
     std::printf("  plain pass        %9.3f ns/pixel\n", plainNs);
     std::printf("  whole MakeMonoMask %8.3f ns/pixel (table scan, mask bitmap and its bits)\n", whole / pixels * 1e9);
-    std::printf("  pixel by pixel / table scan  %8.1f x  (target >= %.0f: %s)\n", perPixel / scan, kPerPixelTarget,
-                perPixel / scan >= kPerPixelTarget ? "met" : "missed");
-    std::printf("  table scan / plain pass      %8.2f x  (target <= %.0f: %s)\n", scan / plain, kPlainPassTarget,
-                scan / plain <= kPlainPassTarget ? "met" : "missed");
+    // The pixel-by-pixel figure is the platform's per-pixel call, not ours.
+    std::printf("  pixel by pixel / table scan  %8.1f x\n", perPixel / scan);
+    std::printf("  table scan / plain pass      %8.2f x  (target <= %.1f: %s)\n", scan / plain, kPlainPassTarget,
+                Verdict(scan / plain <= kPlainPassTarget));
 }
 
 // A destination like a window's back buffer: a 32-bit section in a memory
@@ -174,7 +179,8 @@ void Draws(int repetitions)
     std::printf("draw of a %d x %d safety bitmap, 24 bits per pixel, onto a 32-bit section (medians of %d x %d)\n",
                 kWidth, kHeight, repetitions, kDrawsPerSample);
     std::printf("  opaque                 %9.1f us\n", opaque * 1e6);
-    std::printf("  transparent, cached    %9.1f us  (%.2f x opaque)\n", transparent * 1e6, transparent / opaque);
+    std::printf("  transparent, cached    %9.1f us  (%.2f x opaque; target <= %.1f: %s)\n", transparent * 1e6,
+                transparent / opaque, kTransparentTarget, Verdict(transparent / opaque <= kTransparentTarget));
     std::printf("  transparent, first     %9.1f us  (mask and prepared image built)\n", build * 1e6);
 }
 

@@ -387,45 +387,119 @@ TCompatibleDC::~TCompatibleDC()
         DeleteDC(dc_);
 }
 
+namespace {
+
+// What an intake makes, aside from the DIB until it is complete.
+struct TIntake {
+    TBMPInfo header;
+    TBitsHolderRef holder;
+    std::uint32_t bitsSize = 0;
+    std::unique_ptr<TBitmap> keptBitmap;
+};
+
+TBitsHolderRef OwningHolder(std::unique_ptr<std::uint8_t[]> bits)
+{
+    TBitsHolderRef holder(new TBitsHolder);
+    holder->SetBits(bits.release(), TRUE);
+    return holder;
+}
+
+// The bits of a DIB section, which the section frees.
+TBitsHolderRef BorrowingHolder(void* bits)
+{
+    TBitsHolderRef holder(new TBitsHolder);
+    holder->SetBits(bits, FALSE);
+    return holder;
+}
+
+void ReadSection(HBITMAP bitmap, const DIBSECTION& section, TIntake& intake)
+{
+    TBMPInfo& header = intake.header;
+    header.SetSize(HeaderAndTableSize(&section.dsBmih));
+    // The masks of a bit-field section follow its header in the description.
+    const std::uint32_t described =
+        section.dsBmih.biCompression == BI_BITFIELDS ? kInfoHeaderSize + 12 : kInfoHeaderSize;
+    std::memcpy(header.Info(), &section.dsBmih, std::min(described, header.Size()));
+    header.Header().biSize = kInfoHeaderSize;
+    const UINT colors = ColorCount(&header.Header());
+    if (colors != 0 && section.dsBmih.biCompression != BI_BITFIELDS) {
+        const TSelectedBitmap selected(bitmap);
+        GetDIBColorTable(selected.Handle(), 0, std::min<UINT>(colors, 256), header.ColorTable());
+    }
+    intake.holder = BorrowingHolder(section.dsBm.bmBits);
+    intake.bitsSize = ImageSize(&header.Header());
+}
+
+void ExportDeviceBitmap(HBITMAP bitmap, HPALETTE palette, TIntake& intake)
+{
+    DWORD headerSize = 0;
+    DWORD imageSize = 0;
+    GetDIBSizes(bitmap, headerSize, imageSize);
+    std::unique_ptr<std::uint8_t[]> bits(AllocateZeroed(imageSize));
+    TBMPInfo& header = intake.header;
+    header.SetSize(headerSize);
+    GetDIB(bitmap, palette, header.Info(), bits.get());
+    if (palette) {
+        const int capacity = static_cast<int>((headerSize - kInfoHeaderSize) / sizeof(RGBQUAD));
+        const int colors = PaletteToColorTable(palette, header.ColorTable(), capacity);
+        header.Header().biClrUsed = static_cast<DWORD>(colors);
+        header.Header().biClrImportant = static_cast<DWORD>(colors);
+    }
+    intake.holder = OwningHolder(std::move(bits));
+    intake.bitsSize = imageSize;
+}
+
+// True when the bits are borrowed from a DIB section.
+bool ReadHandle(HBITMAP bitmap, HPALETTE palette, TIntake& intake)
+{
+    DIBSECTION section{};
+    if (GetObjectA(bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
+        ReadSection(bitmap, section, intake);
+        return true;
+    }
+    ExportDeviceBitmap(bitmap, palette, intake);
+    return false;
+}
+
+void ReadBitmapFile(TStream& stream, TIntake& intake)
+{
+    const TBitmapStreamHolder data(stream);
+    const void* header = data.InfoHeader();
+    const std::uint32_t imageSize = ImageSize(header);
+    std::unique_ptr<std::uint8_t[]> bits(AllocateZeroed(imageSize));
+    std::memcpy(bits.get(), data.Data() + BitsOffset(header), imageSize);
+    intake.header.AssignHeader(header);
+    intake.holder = OwningHolder(std::move(bits));
+    intake.bitsSize = imageSize;
+}
+
+} // namespace
+
 TDIB::TDIB() = default;
 
-TDIB::~TDIB()
-{
-    TakeHolder(nullptr);
-}
+TDIB::~TDIB() = default;
 
-void TDIB::TakeHolder(IBitsHolder* holder)
+void TDIB::Take(TBMPInfo& header, TBitsHolderRef& holder, std::uint32_t bitsSize,
+                std::unique_ptr<TBitmap>& keptBitmap) noexcept
 {
-    if (holder)
-        holder->AddRef();
-    if (holder_)
-        holder_->Release();
-    holder_ = holder;
-}
-
-void TDIB::TakeBits(void* bits, bool owns, std::uint32_t size)
-{
-    // Owned memory is freed here should the holder itself find no room.
-    std::unique_ptr<std::uint8_t[]> owned(owns ? static_cast<std::uint8_t*>(bits) : nullptr);
-    auto* holder = new TBitsHolder;
-    holder->SetBits(bits, owns ? TRUE : FALSE);
-    owned.release();
-    TakeHolder(holder);
-    bitsSize_ = size;
+    header_.Swap(header);
+    holder_.Swap(holder);
+    bitsSize_ = bitsSize;
+    keptBitmap_.swap(keptBitmap);
 }
 
 void TDIB::AssignFromDIB(const TDIB& other)
 {
     if (&other == this)
         return;
-    header_.Assign(other.header_);
-    TakeHolder(other.holder_);
-    bitsSize_ = other.bitsSize_;
-    keptBitmap_.reset();
+    TIntake intake;
+    intake.header.Assign(other.header_);
+    intake.holder = other.holder_;
     if (other.keptBitmap_) {
-        keptBitmap_ = std::make_unique<TBitmap>();
-        keptBitmap_->Assign(*other.keptBitmap_);
+        intake.keptBitmap = std::make_unique<TBitmap>();
+        intake.keptBitmap->Assign(*other.keptBitmap_);
     }
+    Take(intake.header, intake.holder, other.bitsSize_, intake.keptBitmap);
 }
 
 void TDIB::AssignFromBitmap(TBitmap& bitmap)
@@ -439,59 +513,28 @@ void TDIB::AssignFromBitmap(TBitmap& bitmap)
         if (format == TPixelFormat::Bit1 || format == TPixelFormat::Bit4 || format == TPixelFormat::Bit8)
             palette = bitmap.Palette();
     }
-    if (AssignFromHandle(bitmap.Handle(), palette)) {
+    TIntake intake;
+    if (ReadHandle(bitmap.Handle(), palette, intake)) {
         // Sharing the image keeps the borrowed section alive.
-        keptBitmap_ = std::make_unique<TBitmap>();
-        keptBitmap_->Assign(bitmap);
+        intake.keptBitmap = std::make_unique<TBitmap>();
+        intake.keptBitmap->Assign(bitmap);
     }
+    Take(intake.header, intake.holder, intake.bitsSize, intake.keptBitmap);
 }
 
 bool TDIB::AssignFromHandle(HBITMAP bitmap, HPALETTE palette)
 {
-    keptBitmap_.reset();
-    DIBSECTION section{};
-    if (GetObjectA(bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
-        header_.SetSize(HeaderAndTableSize(&section.dsBmih));
-        // The masks of a bit-field section follow its header in the description.
-        const std::uint32_t described =
-            section.dsBmih.biCompression == BI_BITFIELDS ? kInfoHeaderSize + 12 : kInfoHeaderSize;
-        std::memcpy(header_.Info(), &section.dsBmih, std::min(described, header_.Size()));
-        header_.Header().biSize = kInfoHeaderSize;
-        const UINT colors = ColorCount(&header_.Header());
-        if (colors != 0 && section.dsBmih.biCompression != BI_BITFIELDS) {
-            const TSelectedBitmap selected(bitmap);
-            GetDIBColorTable(selected.Handle(), 0, std::min<UINT>(colors, 256), header_.ColorTable());
-        }
-        TakeBits(section.dsBm.bmBits, false, ImageSize(&header_.Header()));
-        return true;
-    }
-
-    DWORD headerSize = 0;
-    DWORD imageSize = 0;
-    GetDIBSizes(bitmap, headerSize, imageSize);
-    std::unique_ptr<std::uint8_t[]> bits(AllocateZeroed(imageSize));
-    header_.SetSize(headerSize);
-    GetDIB(bitmap, palette, header_.Info(), bits.get());
-    if (palette) {
-        const int capacity = static_cast<int>((headerSize - kInfoHeaderSize) / sizeof(RGBQUAD));
-        const int colors = PaletteToColorTable(palette, header_.ColorTable(), capacity);
-        header_.Header().biClrUsed = static_cast<DWORD>(colors);
-        header_.Header().biClrImportant = static_cast<DWORD>(colors);
-    }
-    TakeBits(bits.release(), true, imageSize);
-    return false;
+    TIntake intake;
+    const bool borrowed = ReadHandle(bitmap, palette, intake);
+    Take(intake.header, intake.holder, intake.bitsSize, intake.keptBitmap);
+    return borrowed;
 }
 
 void TDIB::LoadFromStream(TStream& stream)
 {
-    keptBitmap_.reset();
-    const TBitmapStreamHolder data(stream);
-    const void* header = data.InfoHeader();
-    const std::uint32_t imageSize = ImageSize(header);
-    std::unique_ptr<std::uint8_t[]> bits(AllocateZeroed(imageSize));
-    std::memcpy(bits.get(), data.Data() + BitsOffset(header), imageSize);
-    header_.AssignHeader(header);
-    TakeBits(bits.release(), true, imageSize);
+    TIntake intake;
+    ReadBitmapFile(stream, intake);
+    Take(intake.header, intake.holder, intake.bitsSize, intake.keptBitmap);
 }
 
 void TDIB::Draw(TCanvas& canvas, const RECT& destination, const RECT& source)
@@ -528,15 +571,17 @@ void TDIB::DrawBanded(TCanvas& canvas, const RECT& destination, const RECT& sour
 {
     if (!holder_ || DrawDirect(canvas, destination, source))
         return;
-    const std::int64_t rows = Height();
+    // The bands share out the rows of the source part, not of the whole.
+    const std::int64_t rows = RectHeight(source);
     const std::int64_t bands = RectHeight(destination);
     for (std::int64_t d = 0; d < bands; ++d) {
-        const auto top = static_cast<LONG>(d * rows / bands);
-        auto bottom = static_cast<LONG>((d + 1) * rows / bands);
+        const auto top = static_cast<LONG>(source.top + d * rows / bands);
+        auto bottom = static_cast<LONG>(source.top + (d + 1) * rows / bands);
         if (bottom == top)
             ++bottom;
         const auto y = static_cast<LONG>(destination.top + d);
-        DrawDirect(canvas, RECT{destination.left, y, destination.right, y + 1}, RECT{0, top, Width(), bottom});
+        DrawDirect(canvas, RECT{destination.left, y, destination.right, y + 1},
+                   RECT{source.left, top, source.right, bottom});
     }
 }
 

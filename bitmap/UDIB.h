@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Canvas.h"
@@ -70,6 +71,12 @@ public:
     RGBQUAD* ColorTable() { return reinterpret_cast<RGBQUAD*>(block_.get() + Header().biSize); }
 
     void Assign(const TBMPInfo& other);
+    // Exchanges the blocks; cannot fail.
+    void Swap(TBMPInfo& other) noexcept
+    {
+        block_.swap(other.block_);
+        std::swap(size_, other.size_);
+    }
     // A header with its table, HeaderAndTableSize bytes of it.
     void AssignHeader(const void* header);
     void AssignCoreHeader(const void* header);
@@ -111,6 +118,36 @@ private:
     LONG references_ = 0;
     BOOL owns_ = FALSE;
     void* bits_ = nullptr;
+};
+
+// One counted reference to a bits holder, or none.
+class TBitsHolderRef {
+public:
+    TBitsHolderRef() = default;
+    // Takes a reference of its own.
+    explicit TBitsHolderRef(IBitsHolder* holder) : holder_(holder)
+    {
+        if (holder_)
+            holder_->AddRef();
+    }
+    TBitsHolderRef(const TBitsHolderRef& other) : TBitsHolderRef(other.holder_) {}
+    TBitsHolderRef& operator=(TBitsHolderRef other) noexcept
+    {
+        Swap(other);
+        return *this;
+    }
+    ~TBitsHolderRef()
+    {
+        if (holder_)
+            holder_->Release();
+    }
+
+    void Swap(TBitsHolderRef& other) noexcept { std::swap(holder_, other.holder_); }
+    IBitsHolder* operator->() const { return holder_; }
+    explicit operator bool() const { return holder_ != nullptr; }
+
+private:
+    IBitsHolder* holder_ = nullptr;
 };
 
 // Bitmap file data at a stream's position, in memory for one load: inflated
@@ -159,7 +196,9 @@ private:
 // A device-independent bitmap in memory: a header block and pixels, drawn
 // with StretchDIBits (in one-row bands where a printer refuses the whole),
 // made from and into bitmap handles and framework bitmaps. Copies made with
-// AssignFromDIB share the pixels and must not write into them.
+// AssignFromDIB share the pixels and must not write into them. Every intake
+// builds the new header and pixels aside and takes them only once complete:
+// one that fails leaves the DIB as it was.
 class TDIB {
 public:
     TDIB();
@@ -197,16 +236,17 @@ public:
 
     int Width() const { return header_.Header().biWidth; }
     int Height() const { return std::abs(header_.Header().biHeight); }
-    bool HasBits() const { return holder_ != nullptr; }
+    bool HasBits() const { return static_cast<bool>(holder_); }
     TBMPInfo& Header() { return header_; }
     const void* Bits() const { return holder_ ? holder_->GetBits() : nullptr; }
 
 private:
-    void TakeHolder(IBitsHolder* holder);
-    // A new holder of the pixel memory, of size bytes.
-    void TakeBits(void* bits, bool owns, std::uint32_t size);
+    // Replaces the whole state with what an intake made; the previous state
+    // goes with the arguments. Cannot fail.
+    void Take(TBMPInfo& header, TBitsHolderRef& holder, std::uint32_t bitsSize,
+              std::unique_ptr<TBitmap>& keptBitmap) noexcept;
 
-    IBitsHolder* holder_ = nullptr;
+    TBitsHolderRef holder_;
     TBMPInfo header_;
     std::unique_ptr<TBitmap> keptBitmap_;
     // How many bytes the pixel memory holds.

@@ -49,50 +49,11 @@ bool IsRectDegenerate(const RECT& rect)
     return rect.right == rect.left || rect.top == rect.bottom;
 }
 
-namespace {
-
-// A mapping that sends the bitmap's logical rectangle (0, 0, width, height)
-// to the device rectangle source, undone in reverse order on leaving.
-class TPartMapping {
-public:
-    TPartMapping(HDC dc, const RECT& source, int width, int height) : dc_(dc)
-    {
-        SetViewportOrgEx(dc_, source.left, source.top, &origin_);
-        mapMode_ = SetMapMode(dc_, MM_ANISOTROPIC);
-        SetViewportExtEx(dc_, RectWidth(source), RectHeight(source), &viewportExtent_);
-        SetWindowExtEx(dc_, width, height, &windowExtent_);
-    }
-    ~TPartMapping()
-    {
-        SetViewportExtEx(dc_, viewportExtent_.cx, viewportExtent_.cy, nullptr);
-        SetWindowExtEx(dc_, windowExtent_.cx, windowExtent_.cy, nullptr);
-        SetViewportOrgEx(dc_, origin_.x, origin_.y, nullptr);
-        SetMapMode(dc_, mapMode_);
-    }
-    TPartMapping(const TPartMapping&) = delete;
-    TPartMapping& operator=(const TPartMapping&) = delete;
-
-private:
-    HDC dc_;
-    POINT origin_{};
-    int mapMode_ = MM_TEXT;
-    SIZE viewportExtent_{};
-    SIZE windowExtent_{};
-};
-
-} // namespace
-
 void StretchDrawPart(TCanvas& canvas, const RECT& destination, TBitmap& bitmap, const RECT& source)
 {
     if (IsRectDegenerate(destination) || IsRectDegenerate(source))
         return;
-    const RECT whole{0, 0, bitmap.Width(), bitmap.Height()};
-    if (EqualRect(&source, &whole)) {
-        canvas.StretchDraw(destination, bitmap);
-        return;
-    }
-    const TPartMapping mapping(bitmap.Canvas().Handle(), source, bitmap.Width(), bitmap.Height());
-    canvas.StretchDraw(destination, bitmap);
+    canvas.StretchDraw(destination, bitmap, source);
 }
 
 bool IsWinNT()

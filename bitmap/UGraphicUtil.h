@@ -24,8 +24,9 @@ RECT FitRectCentered(const RECT& source, const RECT& frame);
 bool IsRectDegenerate(const RECT& rect);
 
 // Stretches the part source of the bitmap into destination on the canvas,
-// with the bitmap's own drawing; draws nothing when either rectangle has no
-// width or height. The bitmap's context ends with the mapping it had.
+// with the bitmap's own drawing of a part, on every path of it (transparent,
+// printer); draws nothing when either rectangle has no width or height. The
+// bitmap's context and its mapping are left alone.
 void StretchDrawPart(TCanvas& canvas, const RECT& destination, TBitmap& bitmap, const RECT& source);
 
 // The platform family recorded at program start.

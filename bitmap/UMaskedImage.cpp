@@ -51,11 +51,11 @@ bool ExactPaletteIndex(HPALETTE palette, COLORREF color, std::uint8_t& index)
 
 bool ScanMaskRows(TBitmap& source, COLORREF color, const TMaskRows& rows)
 {
-    const std::uint8_t blue = GetBValue(color);
-    const std::uint8_t green = GetGValue(color);
-    const std::uint8_t red = GetRValue(color);
+    // Blue, green and red in memory order as one number: one comparison a
+    // pixel, not three.
+    const std::uint32_t key = GetBValue(color) | GetGValue(color) << 8 | GetRValue(color) << 16;
     auto sameColor = [=](const std::uint8_t* pixel) {
-        return (pixel[0] == blue) & (pixel[1] == green) & (pixel[2] == red);
+        return static_cast<unsigned>((pixel[0] | pixel[1] << 8 | pixel[2] << 16) == key);
     };
     switch (source.PixelFormat()) {
     case TPixelFormat::Bit8: {
@@ -117,13 +117,14 @@ void TMaskedImage::MakeMonoMask(TBitmap& source, TBitmap& mask, TColor color)
     SetBitmapBits(handle, static_cast<DWORD>(words.size() * sizeof(std::uint16_t)), words.data());
 }
 
-void TMaskedImage::StartPreparedImage(TBitmap& source, TBitmap& temporary)
+void TMaskedImage::StartPreparedImage(TBitmap& source, TBitmap& temporary, TPixelFormat format)
 {
     temporary.Assign(source);
     temporary.SetTransparent(false);
-    temporary.SetPixelFormat(TPixelFormat::Bit24);
-    // A 24-bit source is still shared: asking for the handle gives the
-    // temporary its own copy, so drawing into it leaves the source alone.
+    temporary.SetPixelFormat(format);
+    // A source already in the format is still shared: asking for the handle
+    // gives the temporary its own copy, so drawing into it leaves the source
+    // alone.
     temporary.Handle();
     TCanvas& canvas = temporary.Canvas();
     canvas.SetCopyMode(SRCPAINT);
@@ -163,19 +164,22 @@ void TMaskedImageNT::Prepare(TBitmap& bitmap, TColor color)
     if (!imageDirty_)
         return;
     TBitmap temporary;
-    StartPreparedImage(bitmap, temporary);
+    // 32 bits, the format of the screens and back buffers it is drawn
+    // onto: its SRCAND at every draw is then a plain pass, where 24 bits
+    // would be converted each time.
+    StartPreparedImage(bitmap, temporary, TPixelFormat::Bit32);
     temporary.Canvas().StretchDraw(RECT{0, 0, temporary.Width(), temporary.Height()}, mask_);
     image_.Assign(temporary);
     imageDirty_ = false;
 }
 
-void TMaskedImageNT::Draw(TCanvas& canvas, const RECT& rect)
+void TMaskedImageNT::Draw(TCanvas& canvas, const RECT& rect, const RECT& source)
 {
     SetStretchBltMode(canvas.Handle(), COLORONCOLOR);
     canvas.SetCopyMode(MERGEPAINT);
-    canvas.StretchDraw(rect, mask_);
+    canvas.StretchDraw(rect, mask_, source);
     canvas.SetCopyMode(SRCAND);
-    canvas.StretchDraw(rect, image_);
+    canvas.StretchDraw(rect, image_, source);
 }
 
 void TMaskedImageNT::SetMask(TBitmap& bitmap)
@@ -233,17 +237,17 @@ void TMaskedImage9x::Prepare(TBitmap& bitmap, TColor color)
     if (!imageDirty_)
         return;
     TBitmap temporary;
-    StartPreparedImage(bitmap, temporary);
+    // 24 bits, which the printer drivers of that family all take.
+    StartPreparedImage(bitmap, temporary, TPixelFormat::Bit24);
     const RECT whole{0, 0, mask_->Width(), mask_->Height()};
     mask_->Draw(temporary.Canvas(), whole, whole);
     TakeBitmap(image_, temporary);
     imageDirty_ = false;
 }
 
-void TMaskedImage9x::Draw(TCanvas& canvas, const RECT& rect)
+void TMaskedImage9x::Draw(TCanvas& canvas, const RECT& rect, const RECT& source)
 {
     SetStretchBltMode(canvas.Handle(), COLORONCOLOR);
-    const RECT source{0, 0, mask_->Width(), mask_->Height()};
     canvas.SetCopyMode(MERGEPAINT);
     mask_->Draw(canvas, rect, source);
     canvas.SetCopyMode(SRCAND);

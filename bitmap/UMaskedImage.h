@@ -26,8 +26,9 @@ public:
     virtual TMaskedImage& Assign(const TMaskedImage& other);
     // Rebuilds what is dirty: the mask, then the prepared image.
     virtual void Prepare(TBitmap& bitmap, TColor color) = 0;
+    // Stretches the part source (in pixels of the prepared bitmap) into rect.
     // Leaves the canvas with copy mode SRCAND; the caller restores it.
-    virtual void Draw(TCanvas& canvas, const RECT& rect) = 0;
+    virtual void Draw(TCanvas& canvas, const RECT& rect, const RECT& source) = 0;
     virtual void BuildMask(TBitmap& bitmap, TColor color) = 0;
     // The bitmap becomes the mask; the prepared image must follow it.
     virtual void SetMask(TBitmap& bitmap) = 0;
@@ -44,10 +45,10 @@ public:
     static void MakeMonoMask(TBitmap& source, TBitmap& mask, TColor color);
 
 protected:
-    // The source as a 24-bit bitmap of its own, without transparency, whose
-    // canvas ORs what is drawn on it (SRCPAINT): the mask's white then turns
-    // the transparent pixels white.
-    static void StartPreparedImage(TBitmap& source, TBitmap& temporary);
+    // The source as a bitmap of its own in the format, without transparency,
+    // whose canvas ORs what is drawn on it (SRCPAINT): the mask's white then
+    // turns the transparent pixels white.
+    static void StartPreparedImage(TBitmap& source, TBitmap& temporary, TPixelFormat format);
 
     bool maskDirty_ = false;
     bool imageDirty_ = false;
@@ -63,7 +64,7 @@ public:
     // nothing can be taken, so everything is rebuilt.
     TMaskedImage& Assign(const TMaskedImage& other) override;
     void Prepare(TBitmap& bitmap, TColor color) override;
-    void Draw(TCanvas& canvas, const RECT& rect) override;
+    void Draw(TCanvas& canvas, const RECT& rect, const RECT& source) override;
     void BuildMask(TBitmap& bitmap, TColor color) override;
     void SetMask(TBitmap& bitmap) override;
     void AssignMaskTo(TBitmap& bitmap) override;
@@ -83,7 +84,7 @@ public:
     // nothing can be taken, so everything is rebuilt.
     TMaskedImage& Assign(const TMaskedImage& other) override;
     void Prepare(TBitmap& bitmap, TColor color) override;
-    void Draw(TCanvas& canvas, const RECT& rect) override;
+    void Draw(TCanvas& canvas, const RECT& rect, const RECT& source) override;
     void BuildMask(TBitmap& bitmap, TColor color) override;
     void SetMask(TBitmap& bitmap) override;
     void AssignMaskTo(TBitmap& bitmap) override;

@@ -104,8 +104,9 @@ HPALETTE ReadRiffPalette(TStream& stream)
     TLogPalette palette;
     if (stream.Read(&palette, static_cast<std::int32_t>(size)) != static_cast<std::int32_t>(size))
         return nullptr;
-    // Entries the data does not hold would come from nowhere.
-    if (palette.count > kMaxEntries || 4 + 4 * DWORD{palette.count} > size)
+    // Entries the data does not hold would come from nowhere; a palette of
+    // none is no palette (and no colour table converts to one).
+    if (palette.count == 0 || palette.count > kMaxEntries || 4 + 4 * DWORD{palette.count} > size)
         return nullptr;
     return palette.Create();
 }

@@ -82,8 +82,9 @@ void TSafetyBitmap::AssignBitmap(const TPersistent& source)
     }
     SetTransparent(bitmap->Transparent());
     SetTransparentMode(bitmap->TransparentMode());
+    // The colour as it was fixed: a system colour stays one.
     if (TransparentMode() == TTransparentMode::Fixed)
-        SetTransparentColor(bitmap->TransparentColor() & 0xFFFFFF);
+        SetTransparentColor(bitmap->FixedTransparentColor());
 }
 
 bool TSafetyBitmap::Equals(const TGraphic& other) const
@@ -93,7 +94,7 @@ bool TSafetyBitmap::Equals(const TGraphic& other) const
     return TBitmap::Equals(other);
 }
 
-void TSafetyBitmap::Draw(TCanvas& canvas, const RECT& rect)
+void TSafetyBitmap::DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part)
 {
     const HDC dc = canvas.Handle();
     const TDestinationColors kept(canvas, dc);
@@ -101,11 +102,11 @@ void TSafetyBitmap::Draw(TCanvas& canvas, const RECT& rect)
     SetTextColor(dc, RGB(0, 0, 0));
     if (Transparent()) {
         PrepareMask();
-        maskedImage_->Draw(canvas, rect);
+        maskedImage_->Draw(canvas, rect, part);
     } else if (IsPrintingCanvas(canvas)) {
-        DrawToPrinter(canvas, rect);
+        DrawToPrinter(canvas, rect, part);
     } else {
-        TBitmap::Draw(canvas, rect);
+        TBitmap::DrawPart(canvas, rect, part);
     }
 }
 
@@ -115,18 +116,18 @@ void TSafetyBitmap::PrepareMask()
         maskedImage_->Prepare(*this, TransparentColor());
 }
 
-void TSafetyBitmap::DrawToPrinter(TCanvas& canvas, const RECT& rect)
+void TSafetyBitmap::DrawToPrinter(TCanvas& canvas, const RECT& rect, const RECT& part)
 {
     if (IsWinNT()) {
         const TCanvasLock lock(Canvas());
-        TBitmap::Draw(canvas, rect);
+        TBitmap::DrawPart(canvas, rect, part);
         return;
     }
     if (Empty())
         return;
     TDIB dib;
     dib.AssignFromBitmap(*this);
-    dib.Draw(canvas, rect, RECT{0, 0, Width(), Height()});
+    dib.Draw(canvas, rect, part);
 }
 
 void TSafetyBitmap::LoadFromStream(TStream& stream)
@@ -158,8 +159,7 @@ void TSafetyBitmap::LoadFromStream(TStream& stream)
 void TSafetyBitmap::TakeImageOf(TBitmap& loaded)
 {
     loaded.SetTransparent(Transparent());
-    if (TransparentMode() == TTransparentMode::Fixed)
-        loaded.SetTransparentColor(TransparentColor() & 0xFFFFFF);
+    loaded.SetTransparentColor(FixedTransparentColor());
     TBitmap::Assign(loaded);
 }
 

@@ -35,7 +35,9 @@ public:
     // the picture. From a bitmap that already shares this one's image only
     // the transparency settings are taken.
     void Assign(const TPersistent& source) override;
-    void Draw(TCanvas& canvas, const RECT& rect) override;
+    // Every way of drawing (transparent, printer, plain) shows exactly the
+    // part; Draw is the whole.
+    void DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part) override;
     // For bitmaps: true exactly when both share one image.
     bool Equals(const TGraphic& other) const override;
     // A failed load leaves the bitmap as it was.
@@ -45,7 +47,7 @@ public:
     void PrepareMask();
     // On 9x-family systems through a DIB and StretchDIBits only; on NT-family
     // systems the framework's drawing, with this bitmap's canvas locked.
-    void DrawToPrinter(TCanvas& canvas, const RECT& rect);
+    void DrawToPrinter(TCanvas& canvas, const RECT& rect, const RECT& part);
 
     TMaskedImage& MaskedImage() { return *maskedImage_; }
 

@@ -18,6 +18,15 @@ void TBitmapControl::SetImagePack(TImagePack* pack)
     ImagePackChanged();
 }
 
+void TBitmapControl::BeforeDestruction()
+{
+    TOriginalControl::BeforeDestruction();
+    // Unlinked through the pack first, so that a refusal leaves no pack
+    // behind that the control would no longer hear of.
+    SetImagePack(nullptr);
+    listener_.BeforeDestruction();
+}
+
 void TBitmapControl::ImagePackChanged()
 {
     Invalidate();

@@ -22,6 +22,10 @@ public:
     void DefineProperties(TProperties& properties) override;
 
 protected:
+    // Lets go of the pack, then the listener leaves every broadcaster;
+    // refuses when one will not let go or a reference to the listener is
+    // still counted, and the control is left showing no pack.
+    void BeforeDestruction() override;
     virtual void ImagePackChanged();
     // Hears only the current pack: a notification from one it has just let
     // go of may still arrive.
@@ -29,6 +33,7 @@ protected:
 
 private:
     TImagePack* imagePack_ = nullptr;
-    // Goes before the rest of the control, leaving the pack's broadcaster.
+    // Goes before the rest of the control, leaving the pack's broadcaster
+    // (a control deleted without its destroying step).
     TListener listener_;
 };

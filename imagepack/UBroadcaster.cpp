@@ -205,10 +205,15 @@ void STDMETHODCALLTYPE TDelegatedBroadcaster::RemoveListener(IListener* listener
     broadcaster_.RemoveListener(listener);
 }
 
-void TDelegatedBroadcaster::UnlinkListeners() noexcept
+void TDelegatedBroadcaster::UnlinkListeners()
+{
+    broadcaster_.BeforeDestruction();
+}
+
+void TDelegatedBroadcaster::UnlinkListenersOrTerminate() noexcept
 {
     try {
-        broadcaster_.BeforeDestruction();
+        UnlinkListeners();
     } catch (...) {
         std::terminate();
     }

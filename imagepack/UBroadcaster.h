@@ -70,7 +70,7 @@ private:
 // The IBroadcaster of an object that hands every call to a broadcaster it
 // owns, made with the object as its controller: its queries come back to
 // the object, so listeners see one identity. The object unlinks its
-// listeners in its own destructor, while it is still whole.
+// listeners before it goes, while it is still whole.
 class TDelegatedBroadcaster : public IBroadcaster {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
@@ -85,10 +85,15 @@ protected:
     explicit TDelegatedBroadcaster(TBroadcaster& broadcaster) : broadcaster_(broadcaster) {}
     ~TDelegatedBroadcaster() = default;
 
-    // Listeners hear NotifyDestroying and are unlinked. A destructor cannot
-    // pass on a listener that will not let go, and going on would leave it
-    // holding a reference to freed memory: the program ends then.
-    void UnlinkListeners() noexcept;
+    // Listeners hear NotifyDestroying and are unlinked. Raises when one will
+    // not let go or a reference is still counted; the object then stays
+    // whole and usable. The object's destroying step runs it.
+    void UnlinkListeners();
+    // The same for the object's destructor, for an owner that deleted the
+    // object without its destroying step. A destructor cannot pass a refusal
+    // on, and going on would leave the other side holding a reference to
+    // freed memory: the program ends then.
+    void UnlinkListenersOrTerminate() noexcept;
 
 private:
     TBroadcaster& broadcaster_;

@@ -3,6 +3,7 @@
 #include "bitmap/UGraphicUtil.h"
 #include "framework/graphics/Canvas.h"
 #include "framework/runtime/Handles.h"
+#include "framework/runtime/StartupMarks.h"
 
 namespace {
 
@@ -92,6 +93,7 @@ void TImageEx::Paint(TCanvas& canvas)
         }
         if (!pack->IsInvalidIndex(imageIndex_) && canvas.IsRectVisible(image)) {
             pack->StretchDraw(canvas, image, imageIndex_);
+            MarkStartup(TStartupMark::FirstImagePainted);
             canvas.ExcludeClipRect(image);
         }
     }

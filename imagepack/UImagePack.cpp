@@ -57,6 +57,12 @@ TImagePack::TImagePack(TComponent* owner)
 
 TImagePack::~TImagePack()
 {
+    UnlinkListenersOrTerminate();
+}
+
+void TImagePack::BeforeDestruction()
+{
+    TComponent::BeforeDestruction();
     UnlinkListeners();
 }
 
@@ -149,10 +155,14 @@ void TImagePack::Draw(TCanvas& canvas, int x, int y, std::int32_t index)
 
 void TImagePack::StretchDraw(TCanvas& canvas, const RECT& rect, std::int32_t index)
 {
-    TPicture picture;
-    GetImageSafe(picture, index);
-    if (TGraphic* graphic = picture.Graphic())
-        canvas.StretchDraw(rect, *graphic);
+    try {
+        TPicture picture;
+        GetImageSafe(picture, index);
+        if (TGraphic* graphic = picture.Graphic())
+            canvas.StretchDraw(rect, *graphic);
+    } catch (...) {
+        DrawErrorPicture(canvas, rect);
+    }
 }
 
 bool TImagePack::IsInvalidIndex(std::int32_t index)
@@ -170,6 +180,16 @@ bool TImagePack::GetImageSafe(TPicture& picture, std::int32_t index)
     }
     picture.Assign(ErrorPicture());
     return false;
+}
+
+void DrawErrorPicture(TCanvas& canvas, const RECT& rect) noexcept
+{
+    try {
+        if (TGraphic* graphic = ErrorPicture().Graphic())
+            canvas.StretchDraw(rect, *graphic);
+    } catch (...) {
+        // A canvas that cannot show even this shows nothing: painting goes on.
+    }
 }
 
 const TPicture& ErrorPicture()

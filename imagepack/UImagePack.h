@@ -27,8 +27,6 @@ public:
 class TImagePack : public TComponent, public TDelegatedBroadcaster {
 public:
     explicit TImagePack(TComponent* owner);
-    // Listeners hear NotifyDestroying, with the pack as sender, and are
-    // unlinked before anything of the pack goes.
     ~TImagePack() override;
 
     void DefineProperties(TProperties& properties) override;
@@ -58,8 +56,8 @@ public:
     virtual void GetImage(TPicture& picture, std::int32_t index) = 0;
     // At its natural size with its top-left corner at x, y.
     virtual void Draw(TCanvas& canvas, int x, int y, std::int32_t index);
-    // Never raises for an image that cannot be had: the error picture is
-    // drawn instead.
+    // Never raises for an image that cannot be had or drawn: the error
+    // picture is drawn instead.
     virtual void StretchDraw(TCanvas& canvas, const RECT& rect, std::int32_t index);
     virtual bool IsInvalidIndex(std::int32_t index);
 
@@ -70,11 +68,20 @@ public:
 
     TNotifyEvent OnChange;
 
+protected:
+    // Listeners hear NotifyDestroying, with the pack as sender, and are
+    // unlinked before anything of the pack goes; refuses when one will not
+    // let go or a reference to the pack is still counted.
+    void BeforeDestruction() override;
+
 private:
     TBroadcaster broadcaster_;
 };
 
-// Shown in place of an image that cannot be had: red text on white that
-// stretches to any rectangle. Made on first use; it lives until the program
-// ends.
+// Shown in place of an image that cannot be had or drawn: red text on white
+// that stretches to any rectangle. Made on first use; it lives until the
+// program ends.
 const TPicture& ErrorPicture();
+// Stretches the error picture into the rectangle. Raises nothing: where even
+// that draw fails, nothing is drawn.
+void DrawErrorPicture(TCanvas& canvas, const RECT& rect) noexcept;

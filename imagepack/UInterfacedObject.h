@@ -70,10 +70,11 @@ private:
 //
 // Destruction has two steps, because unlinking may fail and a destructor
 // cannot raise. BeforeDestruction unlinks the object and checks the count;
-// when it raises, the object stays whole and usable. The destructor runs the
-// same step for owners that simply delete, and ends the program when it
-// fails: going on would leave the other side holding a reference to freed
-// memory. Owners that can handle the error call BeforeDestruction first.
+// when it raises, the object stays whole and usable. Owners run it in their
+// own destroying step (a component's BeforeDestruction), so that a refusal
+// reaches whoever destroys the owner. The destructor runs the same step for
+// an owner that simply deletes, and ends the program when it fails: going
+// on would leave the other side holding a reference to freed memory.
 class TInterfaceImplement : public TObject, public IUnknown {
 public:
     // Queries go to the controller when there is one.

@@ -7,6 +7,7 @@
 #include "bitmap/USafetyBitmap.h"
 #include "framework/graphics/BitmapSupport.h"
 #include "framework/graphics/Canvas.h"
+#include "framework/runtime/StartupMarks.h"
 
 TMatrixImagePack::TMatrixImagePack(TComponent* owner) : TImagePack(owner)
 {
@@ -94,7 +95,11 @@ void TMatrixImagePack::StretchDraw(TCanvas& canvas, const RECT& rect, std::int32
         TImagePack::StretchDraw(canvas, rect, index);
         return;
     }
-    StretchDrawPart(canvas, rect, *bitmap, cell);
+    try {
+        StretchDrawPart(canvas, rect, *bitmap, cell);
+    } catch (...) {
+        DrawErrorPicture(canvas, rect);
+    }
 }
 
 void TMatrixImagePack::Loaded()
@@ -102,7 +107,14 @@ void TMatrixImagePack::Loaded()
     TImagePack::Loaded();
     if (imageLoader_.AutoLoad())
         imageLoader_.Load();
+    MarkStartup(TStartupMark::FirstImagePackLoaded);
     imageLoader_.SetReady(true);
+}
+
+void TMatrixImagePack::BeforeDestruction()
+{
+    image_.BeforeDestruction();
+    TImagePack::BeforeDestruction();
 }
 
 void TMatrixImagePack::DefineProperties(TProperties& properties)

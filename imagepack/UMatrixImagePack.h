@@ -38,7 +38,8 @@ public:
     // bitmap of the cell, of 8 bits with the picture's palette on palette
     // screens. Empty for an invalid index.
     void GetImage(TPicture& picture, std::int32_t index) override;
-    // A bitmap picture draws the cell straight from itself.
+    // A bitmap picture draws the cell straight from itself; a draw that
+    // fails shows the error picture.
     void StretchDraw(TCanvas& canvas, const RECT& rect, std::int32_t index) override;
     // Also true while the pack has no picture.
     bool IsInvalidIndex(std::int32_t index) override;
@@ -46,6 +47,10 @@ public:
     // Loads the picture (with AutoLoad) and makes the loader ready.
     void Loaded() override;
     void DefineProperties(TProperties& properties) override;
+
+protected:
+    // The picture's destroying step, then the pack's.
+    void BeforeDestruction() override;
 
 private:
     void ImageChanged();

@@ -1,6 +1,7 @@
 #include "imagepack/UPictureEX.h"
 
 #include <memory>
+#include <utility>
 
 #include "bitmap/UGraphicUtil.h"
 #include "framework/graphics/Canvas.h"
@@ -11,7 +12,7 @@ TPictureEx::TPictureEx() : TDelegatedBroadcaster(notifier_), notifier_(this) {}
 
 TPictureEx::~TPictureEx()
 {
-    UnlinkListeners();
+    UnlinkListenersOrTerminate();
 }
 
 template <class Kind, class Made>
@@ -102,8 +103,28 @@ void TPictureEx::Changed(TObject* sender)
     notifier_.Changed();
 }
 
+namespace {
+
+// Empties a change callback for one scope and puts it back afterwards, also
+// when an error passes.
+class TSuspendedCallback {
+public:
+    explicit TSuspendedCallback(TNotifyEvent& callback) : callback_(callback), saved_(std::exchange(callback, {})) {}
+    ~TSuspendedCallback() { callback_ = std::move(saved_); }
+    TSuspendedCallback(const TSuspendedCallback&) = delete;
+    TSuspendedCallback& operator=(const TSuspendedCallback&) = delete;
+
+private:
+    TNotifyEvent& callback_;
+    TNotifyEvent saved_;
+};
+
+} // namespace
+
 void TSafetyJPEGImage::Draw(TCanvas& canvas, const RECT& rect)
 {
+    // Showing the picture is no change of it, whatever the drawing touches.
+    const TSuspendedCallback quiet(OnChange);
     if (IsWinNT()) {
         TJPEGImage::Draw(canvas, rect);
         return;

@@ -20,9 +20,13 @@
 class TPictureEx : public TPicture, public TDelegatedBroadcaster {
 public:
     TPictureEx();
-    // Listeners hear NotifyDestroying, with the picture as sender, while the
-    // graphic is still there.
     ~TPictureEx() override;
+
+    // The destroying step that the picture's owner runs before it destroys
+    // the picture: listeners hear NotifyDestroying, with the picture as
+    // sender, while the graphic is still there, and are unlinked. Refuses
+    // when one will not let go or a reference is still counted.
+    void BeforeDestruction() { UnlinkListeners(); }
 
     // Batches the announcements to the listeners; the owner's change
     // callback is not batched.
@@ -69,7 +73,8 @@ private:
 
 // The JPEG image the library loads. On 9x-family systems it draws through a
 // safety bitmap copy of its picture, which copes with the devices there;
-// elsewhere it draws as the plain JPEG image does.
+// elsewhere it draws as the plain JPEG image does. A draw announces no
+// change: its change callback is empty meanwhile.
 class TSafetyJPEGImage : public TJPEGImage {
 public:
     static constexpr std::string_view kClassName = "TSafetyJPEGImage";

@@ -24,8 +24,8 @@ public:
     std::int32_t Read(void* buffer, std::int32_t count) override;
     // Works on the copy of a file's resource; a module's resource is read-only.
     std::int32_t Write(const void* buffer, std::int32_t count) override;
-    // A seek to before the start of the data fails as it does on a file: the
-    // position stays and the result is -1.
+    // A seek to before the start of the data raises ESeekError, as it does
+    // on a file, and the position stays where it was.
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
 
 private:

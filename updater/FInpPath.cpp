@@ -116,10 +116,11 @@ void TfrmInputPath::Edit1Change(TObject*)
 
 void TfrmInputPath::BitBtn1Click(TObject*)
 {
-    const std::unique_ptr<TfrmSelDir> browser = CreateForm<TfrmSelDir>(this);
+    TComponentPtr<TfrmSelDir> browser = CreateForm<TfrmSelDir>(this);
     browser->SetDirectory(Edit1->Text());
     if (browser->ShowModal() == mrOk)
         Edit1->SetText(browser->GetDirectory());
+    FreeComponent(browser);
 }
 
 void TfrmInputPath::FormCloseQuery(TObject*, bool& canClose)

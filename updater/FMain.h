@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include "framework/ui/Form.h"
 
 class TBitBtn;
@@ -31,8 +29,10 @@ public:
     template <class F>
     bool ShowModalForm()
     {
-        const std::unique_ptr<F> dialog = CreateForm<F>(this);
-        return dialog->ShowModal() == mrOk;
+        TComponentPtr<F> dialog = CreateForm<F>(this);
+        const bool ok = dialog->ShowModal() == mrOk;
+        FreeComponent(dialog);
+        return ok;
     }
 
     TBitBtn* btnSetup = nullptr;

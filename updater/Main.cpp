@@ -8,6 +8,7 @@
 
 #include "bitmap/USafetyBitmap.h"
 #include "framework/controls/StandardClasses.h"
+#include "framework/runtime/StartupMarks.h"
 #include "framework/ui/Application.h"
 #include "imagepack/ImagePackClasses.h"
 #include "imagepack/UPictureEX.h"
@@ -26,6 +27,7 @@ void __gnu_cxx::__verbose_terminate_handler()
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    MarkStartup(TStartupMark::Entry);
     // Every bitmap and JPEG image a picture loads, for the whole run, is a
     // safety one.
     const TSafetyBitmapRegistration safetyBitmaps;
@@ -34,8 +36,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     RegisterImagePackClasses();
     TClassRegistry::Register<TReadyNotifier>();
     try {
-        const std::unique_ptr<TfrmMain> frmMain = CreateForm<TfrmMain>(nullptr);
+        TComponentPtr<TfrmMain> frmMain = CreateForm<TfrmMain>(nullptr);
         Application().Run(*frmMain);
+        // Destroyed here, where a refusal can still be shown.
+        FreeComponent(frmMain);
     } catch (const std::exception& error) {
         Application().ShowException(error);
     }

@@ -602,6 +602,11 @@ void TBitmap::SetSize(int width, int height)
 
 void TBitmap::Draw(TCanvas& canvas, const RECT& rect)
 {
+    DrawPart(canvas, rect, RECT{0, 0, Width(), Height()});
+}
+
+void TBitmap::DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part)
+{
     if (Empty())
         return;
     const HDC destination = canvas.Handle();
@@ -619,8 +624,12 @@ void TBitmap::Draw(TCanvas& canvas, const RECT& rect)
     const int y = rect.top;
     const int w = rect.right - rect.left;
     const int h = rect.bottom - rect.top;
+    const int sx = part.left;
+    const int sy = part.top;
+    const int sw = part.right - part.left;
+    const int sh = part.bottom - part.top;
     if (!transparent_) {
-        StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), canvas.CopyMode());
+        StretchBlt(destination, x, y, w, h, source, sx, sy, sw, sh, canvas.CopyMode());
         return;
     }
     // Where the mask is set the two inversions cancel and the background
@@ -628,9 +637,9 @@ void TBitmap::Draw(TCanvas& canvas, const RECT& rect)
     // inversion leaves the picture.
     TGdiObject<HBITMAP> mask(MakeTransparencyMask(source, Width(), Height(), TransparentColor() & 0xFFFFFF));
     TSelectedBitmap maskContext(mask.Get());
-    StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), SRCINVERT);
-    StretchBlt(destination, x, y, w, h, maskContext.Handle(), 0, 0, Width(), Height(), SRCAND);
-    StretchBlt(destination, x, y, w, h, source, 0, 0, Width(), Height(), SRCINVERT);
+    StretchBlt(destination, x, y, w, h, source, sx, sy, sw, sh, SRCINVERT);
+    StretchBlt(destination, x, y, w, h, maskContext.Handle(), sx, sy, sw, sh, SRCAND);
+    StretchBlt(destination, x, y, w, h, source, sx, sy, sw, sh, SRCINVERT);
 }
 
 HBITMAP TBitmap::Handle()

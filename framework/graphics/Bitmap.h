@@ -46,7 +46,11 @@ public:
     void SetWidth(int width);
     void SetHeight(int height);
     void SetSize(int width, int height);
+    // The whole bitmap, through DrawPart.
     void Draw(TCanvas& canvas, const RECT& rect) override;
+    // Stretches the part of the bitmap (in its pixels) into rect. Callers go
+    // through TCanvas::StretchDraw, which announces the destination's change.
+    virtual void DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part);
 
     // The bitmap keeps ownership. Since the caller may draw into the handle,
     // asking for it ends sharing and frees the canvas's context. 0 when empty.
@@ -77,6 +81,9 @@ public:
     TColor TransparentColor() const;
     // clDefault means automatic; any other colour fixes it.
     void SetTransparentColor(TColor color);
+    // The colour as it was fixed, a system colour still as that one;
+    // clDefault in automatic mode.
+    TColor FixedTransparentColor() const { return transparentColor_; }
 
     // Row 0 is the top row. Turns a device-dependent bitmap into a section
     // first and ends sharing, since the caller may write.

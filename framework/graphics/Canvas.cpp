@@ -1,5 +1,6 @@
 #include "framework/graphics/Canvas.h"
 
+#include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Graphic.h"
 
 TCanvas::TCanvas()
@@ -189,6 +190,16 @@ void TCanvas::StretchDraw(const RECT& rect, TGraphic& graphic)
     Changing();
     Require(kBrush);
     graphic.Draw(*this, rect);
+    Changed();
+}
+
+void TCanvas::StretchDraw(const RECT& rect, TBitmap& bitmap, const RECT& part)
+{
+    if (bitmap.Empty())
+        return;
+    Changing();
+    Require(kBrush);
+    bitmap.DrawPart(*this, rect, part);
     Changed();
 }
 

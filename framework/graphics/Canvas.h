@@ -7,6 +7,7 @@
 #include "framework/graphics/Graphics.h"
 #include "framework/runtime/Handles.h"
 
+class TBitmap;
 class TGraphic;
 
 // Drawing on a device context with a brush, a font and a pen. The context is
@@ -55,6 +56,8 @@ public:
 
     void Draw(int x, int y, TGraphic& graphic);
     void StretchDraw(const RECT& rect, TGraphic& graphic);
+    // Only the part of the bitmap, in its pixels.
+    void StretchDraw(const RECT& rect, TBitmap& bitmap, const RECT& part);
 
     TColor Pixel(int x, int y);
     void SetPixel(int x, int y, TColor color);

@@ -1,8 +1,5 @@
 #include "framework/graphics/Metafile.h"
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -15,14 +12,6 @@ namespace {
 
 const char kInvalidMetafileMessage[] = "メタファイルが不正です";
 
-// Frame length (in 0.01 mm) in pixels of a device of `pixels` pixels over
-// `millimeters`; any header's fields give a result in range.
-LONG FramePixels(LONG from, LONG to, LONG pixels, LONG millimeters)
-{
-    const double length = (double(to) - from) * pixels / (double(millimeters) * 100);
-    return static_cast<LONG>(std::lround(std::clamp(length, double(LONG_MIN), double(LONG_MAX))));
-}
-
 // Pixels of a header's frame on the device it was recorded for.
 SIZE PixelSizeOf(HENHMETAFILE handle)
 {
@@ -30,8 +19,10 @@ SIZE PixelSizeOf(HENHMETAFILE handle)
     GetEnhMetaFileHeader(handle, sizeof header, &header);
     if (header.szlMillimeters.cx <= 0 || header.szlMillimeters.cy <= 0)
         return SIZE{0, 0};
-    return SIZE{FramePixels(header.rclFrame.left, header.rclFrame.right, header.szlDevice.cx, header.szlMillimeters.cx),
-                FramePixels(header.rclFrame.top, header.rclFrame.bottom, header.szlDevice.cy, header.szlMillimeters.cy)};
+    return SIZE{MetafileFramePixels(header.rclFrame.left, header.rclFrame.right, header.szlDevice.cx,
+                                    header.szlMillimeters.cx),
+                MetafileFramePixels(header.rclFrame.top, header.rclFrame.bottom, header.szlDevice.cy,
+                                    header.szlMillimeters.cy)};
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "framework/graphics/ByteReader.h"
@@ -17,6 +18,15 @@ constexpr DWORD kStockObject = 0x80000000;
 // DIB_PAL_INDICES: a bitmap without a colour table, as monochrome brushes are
 // recorded.
 constexpr DWORD kPaletteIndices = 2;
+// Devices have from about 2 pixels per millimetre (a 50 dpi screen) to about
+// 200 (a 5080 dpi image setter); a tenth of the one and five times the other
+// leave room for any real recording.
+constexpr std::int64_t kMillimetresPerPixelAtMost = 5;
+constexpr std::int64_t kPixelsPerMillimetreAtMost = 1000;
+// A 6.5 cm stroke in micrometres, the finest logical unit pictures are
+// recorded in, is wider than any picture draws; playback strokes in time
+// that grows with the width, and spins or faults from some million units on.
+constexpr std::int64_t kWidestPen = 65536;
 
 // One record, read through a reader that ends where the record ends, so that
 // no field outside it can be taken for part of it.
@@ -134,6 +144,16 @@ private:
         const std::int64_t width = record_.Get<std::int32_t>(at + 8);
         const std::int64_t height = record_.Get<std::int32_t>(at + 12);
         if (x < 0 || y < 0 || width < 0 || height < 0 || x + width > bitmap.width || y + height > bitmap.height)
+            record_.Invalid();
+    }
+
+    // A pen width (signed where the record keeps it in a point) within what
+    // pictures draw.
+    void PenWidth(std::uint64_t at, bool isSigned) const
+    {
+        const std::int64_t width =
+            isSigned ? std::int64_t{record_.Get<std::int32_t>(at)} : std::int64_t{record_.Get<DWORD>(at)};
+        if (width < -kWidestPen || width > kWidestPen)
             record_.Invalid();
     }
 
@@ -303,7 +323,8 @@ void TRecordCheck::Check(DWORD type)
         return Handle(8, false);
     case EMR_CREATEPEN:
         MinimumSize(28);
-        return Handle(8, false);
+        Handle(8, false);
+        return PenWidth(16, true);
     case EMR_CREATEBRUSHINDIRECT:
         MinimumSize(24);
         return Handle(8, false);
@@ -324,6 +345,7 @@ void TRecordCheck::Check(DWORD type)
     case EMR_EXTCREATEPEN:
         Handle(8, false);
         Array(52, record_.Get<DWORD>(48), 4);
+        PenWidth(32, false);
         // A pattern pen's colour says how its bitmap's colours are given.
         Bitmap(40, 12, true);
         return;
@@ -388,7 +410,39 @@ void TRecordCheck::Check(DWORD type)
     }
 }
 
+bool IsRealResolution(LONG pixels, LONG millimeters)
+{
+    return pixels > 0 && millimeters > 0 && millimeters <= kMillimetresPerPixelAtMost * pixels &&
+           pixels <= kPixelsPerMillimetreAtMost * millimeters;
+}
+
+// Playback scales by the recording device's pixels per millimetre and maps
+// the frame onto the rectangle drawn into.
+void CheckHeader(const TByteReader& record)
+{
+    record.Bytes(0, kSmallestHeader);
+    auto field = [&record](std::size_t at) { return record.Get<std::int32_t>(at); };
+    const SIZE device{field(offsetof(ENHMETAHEADER, szlDevice.cx)), field(offsetof(ENHMETAHEADER, szlDevice.cy))};
+    const SIZE millimeters{field(offsetof(ENHMETAHEADER, szlMillimeters.cx)),
+                           field(offsetof(ENHMETAHEADER, szlMillimeters.cy))};
+    if (!IsRealResolution(device.cx, millimeters.cx) || !IsRealResolution(device.cy, millimeters.cy))
+        record.Invalid();
+    // A frame under a pixel stretches every record beyond measure when
+    // drawn; one beyond the decode limit is no picture this program shows.
+    const RECT frame{field(offsetof(ENHMETAHEADER, rclFrame.left)), field(offsetof(ENHMETAHEADER, rclFrame.top)),
+                     field(offsetof(ENHMETAHEADER, rclFrame.right)), field(offsetof(ENHMETAHEADER, rclFrame.bottom))};
+    if (!WithinDecodeLimit(MetafileFramePixels(frame.left, frame.right, device.cx, millimeters.cx),
+                           MetafileFramePixels(frame.top, frame.bottom, device.cy, millimeters.cy), 1))
+        record.Invalid();
+}
+
 } // namespace
+
+std::int32_t MetafileFramePixels(std::int32_t from, std::int32_t to, std::int32_t pixels, std::int32_t millimeters)
+{
+    const double length = (double(to) - from) * pixels / (double(millimeters) * 100);
+    return static_cast<std::int32_t>(std::lround(std::clamp(length, double(INT32_MIN), double(INT32_MAX))));
+}
 
 void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char* invalidMessage)
 {
@@ -406,15 +460,7 @@ void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char
         const TByteReader record(file.Bytes(at, recordSize), recordSize, invalidMessage);
         at += recordSize;
         if (type == EMR_HEADER) {
-            // Playback scales by the recording device's pixels per
-            // millimetre.
-            record.Bytes(0, kSmallestHeader);
-            const SIZE device{record.Get<LONG>(offsetof(ENHMETAHEADER, szlDevice.cx)),
-                              record.Get<LONG>(offsetof(ENHMETAHEADER, szlDevice.cy))};
-            const SIZE millimeters{record.Get<LONG>(offsetof(ENHMETAHEADER, szlMillimeters.cx)),
-                                   record.Get<LONG>(offsetof(ENHMETAHEADER, szlMillimeters.cy))};
-            if (device.cx <= 0 || device.cy <= 0 || millimeters.cx <= 0 || millimeters.cy <= 0)
-                file.Invalid();
+            CheckHeader(record);
         } else if (type == EMR_EOF) {
             record.Bytes(0, sizeof(EMREOF));
             if (at != size)

@@ -15,5 +15,14 @@
 // here, at least as long as its fixed part, with every count and offset
 // inside the record, every handle index inside the header's handle table,
 // and every embedded bitmap consistent with its header and within the
-// decode limit. Anything else raises EInvalidGraphic with the message given.
+// decode limit. The header must describe a device of a real resolution and
+// a frame within the decode limit on it, and no pen may be wider than a real
+// picture draws one: playback takes such magnitudes as they come, and
+// extreme ones make it spin. Anything else raises EInvalidGraphic with the
+// message given.
 void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char* invalidMessage);
+
+// The length in pixels of a frame side from `from` to `to` (in 0.01 mm) on a
+// device of `pixels` pixels over `millimeters`, rounded; any fields give a
+// result in range.
+std::int32_t MetafileFramePixels(std::int32_t from, std::int32_t to, std::int32_t pixels, std::int32_t millimeters);

@@ -252,18 +252,40 @@ TComponent::~TComponent()
     }
 }
 
-void TComponent::MarkDestroying()
+void TComponent::MarkDestroying(bool destroying)
 {
-    destroying_ = true;
+    destroying_ = destroying;
     for (TComponent* component : components_) {
         if (!component->heldElsewhere_)
-            component->MarkDestroying();
+            component->MarkDestroying(destroying);
     }
+}
+
+void TComponent::BeginDestruction()
+{
+    const bool wasDestroying = destroying_;
+    MarkDestroying(true);
+    try {
+        BeforeDestructionOfTree();
+    } catch (...) {
+        if (!wasDestroying)
+            MarkDestroying(false);
+        throw;
+    }
+}
+
+void TComponent::BeforeDestructionOfTree()
+{
+    for (auto at = components_.rbegin(); at != components_.rend(); ++at) {
+        if (!(*at)->heldElsewhere_)
+            (*at)->BeforeDestructionOfTree();
+    }
+    BeforeDestruction();
 }
 
 void TComponent::DestroyComponents()
 {
-    MarkDestroying();
+    MarkDestroying(true);
     // Reverse order of creation; each one leaves this list as it goes.
     while (!components_.empty()) {
         TComponent* component = components_.back();
@@ -274,6 +296,24 @@ void TComponent::DestroyComponents()
             delete component;
         }
     }
+}
+
+void FreeComponent(TComponent* component)
+{
+    if (!component)
+        return;
+    component->BeginDestruction();
+    delete component;
+}
+
+void TComponentDeleter::operator()(TComponent* component) const noexcept
+{
+    try {
+        component->BeginDestruction();
+    } catch (...) {
+        return;
+    }
+    delete component;
 }
 
 TComponent* TComponent::FindComponent(std::string_view name) const

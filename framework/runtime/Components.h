@@ -180,8 +180,16 @@ public:
     // True once the component's destruction has begun, before its owned
     // components go; they and everything they own answer true as well, so a
     // component can tell a going owner from a live one (and skip work for a
-    // window that is about to vanish).
+    // window that is about to vanish). False again after a refused
+    // BeginDestruction.
     bool Destroying() const { return destroying_; }
+
+    // The first step of destroying the component, before anything is freed:
+    // Destroying answers true from here on for it and everything it owns,
+    // and each of them runs its BeforeDestruction. When one refuses, this
+    // raises its error and leaves the whole tree alive. FreeComponent and
+    // the holders of TComponentPtr take this step; a plain delete does not.
+    void BeginDestruction();
 
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
@@ -208,6 +216,11 @@ public:
     virtual const TMethodTable* Methods() const { return nullptr; }
 
 protected:
+    // Refuses the destruction by raising: a link that will not let go, a
+    // reference still counted. Runs at every attempt, so it leaves the
+    // component usable when it refuses. Subclasses call their base.
+    virtual void BeforeDestruction() {}
+
     // Begins the destruction (Destroying answers true from here on) and
     // destroys the owned components. Classes whose owned components depend
     // on them (a window and its child controls) call it first thing in their
@@ -215,7 +228,9 @@ protected:
     void DestroyComponents();
 
 private:
-    void MarkDestroying();
+    void MarkDestroying(bool destroying);
+    // Owned components first, as they go: the last made first.
+    void BeforeDestructionOfTree();
 
     TComponent* owner_;
     std::string name_;
@@ -224,6 +239,32 @@ private:
     bool heldElsewhere_ = false;
     bool destroying_ = false;
 };
+
+// Destroys the component after the refusable steps of its tree
+// (BeginDestruction); on a refusal it raises and nothing has been destroyed.
+void FreeComponent(TComponent* component);
+
+// Destroys what a holder lets go of, after the refusable steps of its tree.
+// A holder cannot pass a refusal on: a component that refuses is let go of
+// and left alive instead of being freed while something still refers to it.
+struct TComponentDeleter {
+    void operator()(TComponent* component) const noexcept;
+};
+
+// A component its creator holds and destroys.
+template <class T>
+using TComponentPtr = std::unique_ptr<T, TComponentDeleter>;
+
+// Destroys the held component as FreeComponent does; on a refusal the
+// holder keeps it.
+template <class T>
+void FreeComponent(TComponentPtr<T>& holder)
+{
+    if (!holder)
+        return;
+    holder->BeginDestruction();
+    delete holder.release();
+}
 
 // Creates components by class name.
 class TClassRegistry {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/runtime/ShiftJis.h"
+#include "framework/runtime/StartupMarks.h"
 #include "framework/runtime/Streams.h"
 #include "framework/runtime/Text.h"
 
@@ -250,6 +251,7 @@ void TLayoutReader::Read(TComponent& root)
             throw ELayoutError(where + error.Message());
         }
     }
+    MarkStartup(TStartupMark::FirstLayoutRead);
     for (TComponent* component : created_)
         component->Loaded();
 }

@@ -1,6 +1,7 @@
 #include "framework/ui/Application.h"
 
 #include "framework/runtime/ShiftJis.h"
+#include "framework/runtime/StartupMarks.h"
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/MessageLoop.h"
@@ -25,6 +26,11 @@ std::string ProgramName()
     }
     const std::size_t dot = name.rfind('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+HWND ShownOrNone(HWND window)
+{
+    return window && IsWindowVisible(window) ? window : nullptr;
 }
 
 } // namespace
@@ -54,8 +60,10 @@ void TApplication::Run(TForm& mainForm)
 {
     TMessageLoop::SetMainWindow(&mainForm);
     try {
-        if (!TMessageLoop::Terminated())
+        if (!TMessageLoop::Terminated()) {
             mainForm.Show();
+            MarkStartup(TStartupMark::MainWindowShown);
+        }
         while (!TMessageLoop::Terminated())
             TMessageLoop::HandleMessage();
     } catch (...) {
@@ -114,9 +122,13 @@ void TApplication::ShowException(const std::exception& error)
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags)
 {
-    HWND active = GetActiveWindow();
+    // Only a window on the screen owns the box: the system hands the
+    // activation back to the owner when the box closes, and a window that
+    // was never shown (the main window of a start-up that failed) is to
+    // stay unseen.
+    HWND active = ShownOrNone(GetActiveWindow());
     TWinControl* main = TMessageLoop::MainWindow();
-    HWND owner = active ? active : (main && main->HandleAllocated() ? main->Handle() : nullptr);
+    HWND owner = active ? active : ShownOrNone(main && main->HandleAllocated() ? main->Handle() : nullptr);
     int result;
     {
         TDisabledWindows disabled(nullptr);

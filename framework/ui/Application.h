@@ -49,7 +49,8 @@ public:
 
     // A message box owned by the application: the program's other windows
     // are disabled while it is up, and the window that was active before is
-    // active again afterwards. Answers the button pressed.
+    // active again afterwards. Its owner is the active window, else the main
+    // form, and only one that is on the screen. Answers the button pressed.
     int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 
 private:

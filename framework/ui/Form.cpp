@@ -4,6 +4,7 @@
 
 #include "framework/runtime/FlagScope.h"
 #include "framework/runtime/Layout.h"
+#include "framework/runtime/StartupMarks.h"
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/MessageLoop.h"
 #include "framework/runtime/Handles.h"
@@ -68,6 +69,7 @@ const TEnumNames& ModalResultNames()
 
 TForm::TForm(TComponent* owner) : TCustomControl(owner)
 {
+    MarkStartup(TStartupMark::FirstForm);
     visible_ = false;
     SetColor(clBtnFace);
     const SIZE frame = FrameSize();

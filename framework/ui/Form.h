@@ -159,11 +159,11 @@ TForm* ParentForm(const TControl& control);
 
 // Creates a form of class F from its layout. An owner (usually the form that
 // opens it as a dialog) keeps the dialog's window above its own; the caller
-// holds and deletes the form.
+// holds and destroys the form.
 template <class F>
-std::unique_ptr<F> CreateForm(TComponent* owner)
+TComponentPtr<F> CreateForm(TComponent* owner)
 {
-    auto form = std::make_unique<F>(owner);
+    TComponentPtr<F> form(new F(owner));
     if (owner)
         form->MarkHeldElsewhere();
     form->CreateFromLayout();

@@ -2,11 +2,13 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <string>
 
 #include "bitmap/UDIB.h"
 #include "bitmap/UPaletteUtil.h"
 #include "bitmap/USafetyBitmap.h"
 #include "container/UZLIB.h"
+#include "framework/runtime/Handles.h"
 #include "tests/bitmap/BitmapTestSupport.h"
 #include "tests/bitmap/MaskTestSupport.h"
 #include "tests/support/FuzzGuardedBytes.h"
@@ -18,7 +20,8 @@
 // form-data and worker-thread loading. RIFF palettes are read from streams.
 // The corpora: "dib" holds bitmap files (and a container), "dib-form-data"
 // the same as form data, "dib-container" the same in containers, whose
-// declared sizes and compressed data the mutants then damage.
+// declared sizes and compressed data the mutants then damage. Every run
+// also checks that the loads give back the memory and GDI objects they take.
 
 namespace {
 
@@ -146,10 +149,13 @@ void ReadPalette(const TFuzzBytes& input)
 {
     const TGuardedBytes guarded(input);
     TGuardedStream stream(guarded);
-    const HPALETTE palette = ReadRiffPalette(stream);
+    const TGdiObject<HPALETTE> palette(ReadRiffPalette(stream));
     if (!palette)
         throw ENoPalette();
-    DeleteObject(palette);
+    WORD entries = 0;
+    GetObjectA(palette.Get(), sizeof entries, &entries);
+    if (entries < 1 || entries > 256)
+        throw TFuzzViolation("a palette of " + std::to_string(entries) + " entries");
 }
 
 // A DIB load allocates its header block and a copy of the pixels it read,
@@ -170,29 +176,29 @@ constexpr std::size_t kSafetyBitmapMutants = 7200;
 
 TEST(DibFuzz, MemoryStream)
 {
-    ExpectReaderHolds({"dib-memory-stream", LoadDibInPlace, IsDibRefusal, nullptr}, "dib", DibFuzzOptions(kDibMutants));
+    ExpectReaderHoldsAndGivesBack({"dib-memory-stream", LoadDibInPlace, IsDibRefusal, nullptr}, "dib", DibFuzzOptions(kDibMutants));
 }
 
 TEST(DibFuzz, OtherStream)
 {
-    ExpectReaderHolds({"dib-other-stream", LoadDibCopied, IsDibRefusal, nullptr}, "dib", DibFuzzOptions(kDibMutants));
+    ExpectReaderHoldsAndGivesBack({"dib-other-stream", LoadDibCopied, IsDibRefusal, nullptr}, "dib", DibFuzzOptions(kDibMutants));
 }
 
 TEST(DibFuzz, Container)
 {
-    ExpectReaderHolds({"dib-container", LoadDibFromContainer, IsDibRefusal, nullptr}, "dib",
+    ExpectReaderHoldsAndGivesBack({"dib-container", LoadDibFromContainer, IsDibRefusal, nullptr}, "dib",
                       DibFuzzOptions(kDibMutants));
 }
 
 TEST(DibFuzz, SafetyBitmapClipboard)
 {
-    ExpectReaderHolds({"safety-bitmap-clipboard", LoadSafetyBitmapFromClipboard, IsSafetyBitmapRefusal, nullptr},
+    ExpectReaderHoldsAndGivesBack({"safety-bitmap-clipboard", LoadSafetyBitmapFromClipboard, IsSafetyBitmapRefusal, nullptr},
                       "dib", SafetyBitmapFuzzOptions(kSafetyBitmapMutants));
 }
 
 TEST(DibFuzz, SafetyBitmapFormData)
 {
-    ExpectReaderHolds({"safety-bitmap-form-data", LoadSafetyBitmapFromFormData, IsSafetyBitmapRefusal, nullptr},
+    ExpectReaderHoldsAndGivesBack({"safety-bitmap-form-data", LoadSafetyBitmapFromFormData, IsSafetyBitmapRefusal, nullptr},
                       "dib-form-data", SafetyBitmapFuzzOptions(kSafetyBitmapMutants));
 }
 
@@ -202,7 +208,7 @@ TEST(DibFuzz, SafetyBitmapFormData)
 TEST(DibFuzz, SafetyBitmapWorkerThread)
 {
     OnWorkerThread([] {
-        ExpectReaderHolds({"safety-bitmap-worker-thread", LoadSafetyBitmapFromStream, IsSafetyBitmapRefusal, nullptr},
+        ExpectReaderHoldsAndGivesBack({"safety-bitmap-worker-thread", LoadSafetyBitmapFromStream, IsSafetyBitmapRefusal, nullptr},
                           "dib-container", SafetyBitmapFuzzOptions(kSafetyBitmapMutants));
     });
 }
@@ -211,7 +217,7 @@ TEST(RiffPaletteFuzz, MemoryStream)
 {
     TFuzzOptions options = FuzzOptions(40000, 64 << 10);
     options.dictionary = {{'R', 'I', 'F', 'F'}, {'P', 'A', 'L', ' '}, {'d', 'a', 't', 'a'}, {0x00, 0x03}};
-    ExpectReaderHolds({"riff-palette", ReadPalette, [](const std::exception& error) {
+    ExpectReaderHoldsAndGivesBack({"riff-palette", ReadPalette, [](const std::exception& error) {
                            return dynamic_cast<const ENoPalette*>(&error) != nullptr;
                        }, nullptr},
                       "riff-palette", options);

@@ -29,8 +29,16 @@ TEST(MemoryCanvas, DrawsIntoItsBitmapAndGivesItBackWhenItLetsGo)
     TTestMemoryCanvas canvas;
     EXPECT_EQ(canvas.Selected(), canvas.Bitmap());
     canvas.SetPixel(1, 2, clRed);
+    const HDC memory = canvas.Handle();
+    const HDC screen = canvas.GetReferenceDC();
     canvas.FreeHandles();
+    EXPECT_EQ(GetObjectType(memory), 0u);
+    // The screen's context cache hands the released context out again; a
+    // second release of it by the canvas would take it from its new holder.
+    const HDC taken = GetDC(nullptr);
+    ASSERT_EQ(taken, screen);
     canvas.FreeHandles();
+    EXPECT_EQ(ReleaseDC(nullptr, taken), 1);
     EXPECT_FALSE(canvas.HandleAllocated());
     // The bitmap is free again: another context can take it.
     TRenderTarget target(4, 4);
@@ -44,9 +52,14 @@ TEST(MemoryCanvas, SelectingNoBitmapLeavesNoneSelected)
     TTestMemoryCanvas canvas;
     const HDC dc = canvas.Handle();
     canvas.SelectBitmap(nullptr);
-    EXPECT_NE(canvas.Selected(), canvas.Bitmap());
+    const HGDIOBJ own = canvas.Selected();
+    EXPECT_NE(own, canvas.Bitmap());
+    // With nothing selected through the canvas, restoring touches nothing,
+    // not even a bitmap selected behind its back.
+    SelectObject(dc, canvas.Bitmap());
     canvas.RestorePreviousBitmap();
-    EXPECT_EQ(canvas.Handle(), dc);
+    EXPECT_EQ(canvas.Selected(), canvas.Bitmap());
+    SelectObject(dc, own);
     const TGdiObject<HBITMAP> other(CreateBitmap(2, 2, 1, 32, nullptr));
     canvas.SelectBitmap(other.Get());
     EXPECT_EQ(canvas.Selected(), other.Get());

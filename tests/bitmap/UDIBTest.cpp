@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "framework/graphics/BitmapSupport.h"
 #include "framework/runtime/Handles.h"
 #include "tests/bitmap/BitmapTestSupport.h"
+#include "tests/support/FuzzAllocations.h"
 
 namespace {
 
@@ -645,6 +647,97 @@ TEST(DibBitmaps, OnAnNTFamilySystemABitmapGetsASectionOfTheSameFormat)
     target.Draw(bitmap);
     EXPECT_EQ(target.Pixels(), DrawnByPlatform(file, 5, 4));
 }
+
+// An intake that must fail; those that must find no room refuse themselves
+// what they allocate beyond a cap.
+struct TFailedIntake {
+    const char* name;
+    std::function<void(TDIB&)> intake;
+};
+
+void PrintTo(const TFailedIntake& failed, std::ostream* out)
+{
+    *out << failed.name;
+}
+
+class DibFailedIntakes : public testing::TestWithParam<TFailedIntake> {};
+
+// The DIB borrows a section whose bitmap is gone: only its kept image keeps
+// the pixels alive, which a failed intake must not let go.
+TEST_P(DibFailedIntakes, LeaveTheDibAsItWas)
+{
+    const Bytes file = MakeBitmapFile(kInfo8, 5, 4);
+    TDIB dib;
+    {
+        TBitmap source;
+        TMemoryStream stream = StreamOf(file);
+        source.LoadFromStream(stream);
+        dib.AssignFromBitmap(source);
+    }
+    const void* bits = dib.Bits();
+    const auto headerOf = [&dib] {
+        const auto* block = reinterpret_cast<const std::uint8_t*>(dib.Header().Info());
+        return Bytes(block, block + dib.Header().Size());
+    };
+    const Bytes header = headerOf();
+
+    EXPECT_THROW(GetParam().intake(dib), Exception);
+    EXPECT_EQ(dib.Bits(), bits);
+    EXPECT_EQ(headerOf(), header);
+    MEMORY_BASIC_INFORMATION memory{};
+    VirtualQuery(bits, &memory, sizeof memory);
+    ASSERT_EQ(memory.State, DWORD{MEM_COMMIT}) << "the pixels were freed";
+    const std::vector<DWORD> expected = DrawnByPlatform(file, 5, 4);
+    EXPECT_EQ(DrawnByDib(dib, 5, 4), expected);
+    TBitmap copy;
+    dib.AssignTo(copy);
+    TRenderTarget fromCopy(5, 4);
+    fromCopy.Draw(copy);
+    EXPECT_EQ(fromCopy.Pixels(), expected);
+}
+
+HBITMAP StaleHandle()
+{
+    const HBITMAP bitmap = CreateBitmap(4, 4, 1, 1, nullptr);
+    DeleteObject(bitmap);
+    return bitmap;
+}
+
+void LoadFile(TDIB& dib, const Bytes& file, std::size_t allocationCap = SIZE_MAX)
+{
+    TMemoryStream stream = StreamOf(file);
+    const TAllocationWatch watch(allocationCap);
+    dib.LoadFromStream(stream);
+}
+
+const TFailedIntake kFailedIntakes[] = {
+    {"StaleHandle", [](TDIB& dib) { dib.AssignFromHandle(StaleHandle(), nullptr); }},
+    {"SectionWithoutRoomForItsHeader",
+     [](TDIB& dib) {
+         TBitmap other;
+         TMemoryStream stream = StreamOf(MakeBitmapFile(kInfo8, 3, 3));
+         other.LoadFromStream(stream);
+         const TAllocationWatch watch(512);
+         dib.AssignFromHandle(other.Handle(), nullptr);
+     }},
+    {"DeviceBitmapWithoutRoomForItsPixels",
+     [](TDIB& dib) {
+         const TWindowDC screen;
+         const TGdiObject<HBITMAP> device(CreateCompatibleBitmap(screen.Handle(), 64, 64));
+         const TAllocationWatch watch(4096);
+         dib.AssignFromHandle(device.Get(), nullptr);
+     }},
+    {"TruncatedFile",
+     [](TDIB& dib) {
+         Bytes file = MakeBitmapFile(kInfo24, 8, 8);
+         file.resize(file.size() - 1);
+         LoadFile(dib, file);
+     }},
+    {"FileWithoutRoomForItsPixels", [](TDIB& dib) { LoadFile(dib, MakeBitmapFile(kInfo24, 64, 64), 4096); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(EachStep, DibFailedIntakes, testing::ValuesIn(kFailedIntakes),
+                         [](const testing::TestParamInfo<TFailedIntake>& info) { return info.param.name; });
 
 TEST(CompatibleDC, PaletteFormatsGetTheirColoursAsPaletteOthersNone)
 {

@@ -148,7 +148,7 @@ TEST(StretchDrawPart, TheWholeBitmapIsAPlainStretchAndEmptyRectanglesDrawNothing
 TEST(StretchDrawPart, APartOfABitmapDrawnOntoABitmapSharingItsImage)
 {
     // A device bitmap: the copy the target makes reads the source's pixels
-    // through the very context that holds the part's mapping.
+    // through the very context the part is drawn from.
     TBitmap source;
     PaintCells(source);
     source.SetHandleType(TBitmapHandleType::DDB);
@@ -162,7 +162,17 @@ TEST(StretchDrawPart, APartOfABitmapDrawnOntoABitmapSharingItsImage)
 
 TEST(Platform, TheFamilyAndScreenDepthAreThePlatformsOwn)
 {
-    EXPECT_EQ(IsWinNT(), PlatformId() == VER_PLATFORM_WIN32_NT);
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(GetVersionExA(&version));
+    EXPECT_EQ(IsWinNT(), version.dwPlatformId == VER_PLATFORM_WIN32_NT);
+    // The family is the one recorded at start, not asked for afresh.
+    const DWORD families[] = {VER_PLATFORM_WIN32_WINDOWS, VER_PLATFORM_WIN32s, VER_PLATFORM_WIN32_NT};
+    for (const DWORD family : families) {
+        SetPlatformIdForTests(family);
+        EXPECT_EQ(IsWinNT(), family == VER_PLATFORM_WIN32_NT) << family;
+    }
+    SetPlatformIdForTests(version.dwPlatformId);
     const HDC screen = GetDC(nullptr);
     const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
     ReleaseDC(nullptr, screen);

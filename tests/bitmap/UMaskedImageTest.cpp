@@ -133,7 +133,8 @@ std::vector<DWORD> DrawnOverBackground(TMaskedImage& masked, int width, int heig
 {
     TRenderTarget target(width, height, kBackground);
     TAttachedCanvas canvas(target.Dc());
-    masked.Draw(canvas, RECT{0, 0, width, height});
+    const RECT whole{0, 0, width, height};
+    masked.Draw(canvas, whole, whole);
     if (copyModeAfter)
         *copyModeAfter = canvas.CopyMode();
     return target.Pixels();

@@ -155,6 +155,7 @@ TEST(RiffPalette, RefusesWhatItCannotHoldOrDoesNotHave)
     EXPECT_EQ(Read(RiffPalette(257, 1028, 256)), nullptr);  // more than 256 entries
     EXPECT_EQ(Read(RiffPalette(10, 4 + 4 * 9, 9)), nullptr); // entries beyond the data
     EXPECT_EQ(Read(RiffPalette(3, 16, 2)), nullptr);        // data beyond the stream
+    EXPECT_EQ(Read(RiffPalette(0, 4, 0)), nullptr);         // no entries
     Bytes wrongKind = RiffPalette(3, 16, 3);
     wrongKind[12] = 'x';
     EXPECT_EQ(Read(wrongKind), nullptr);

@@ -6,6 +6,7 @@
 #include "bitmap/USafetyBitmap.h"
 #include "framework/graphics/Printer.h"
 #include "tests/bitmap/MaskTestSupport.h"
+#include "tests/bitmap/SafetyBitmapCellCases.h"
 
 namespace {
 

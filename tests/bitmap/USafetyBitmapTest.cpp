@@ -11,6 +11,7 @@
 #include "framework/graphics/Picture.h"
 #include "framework/graphics/Printer.h"
 #include "tests/bitmap/MaskTestSupport.h"
+#include "tests/bitmap/SafetyBitmapCellCases.h"
 
 namespace {
 
@@ -159,6 +160,40 @@ TEST(SafetyBitmapAssign, ABitmapSharingTheImageGivesOnlyItsTransparencySettings)
     EXPECT_EQ(bitmap.TransparentColor() & 0xFFFFFF, clRed);
     EXPECT_GT(changes, 0);
 }
+
+// A transparent colour fixed as a system colour stays that system colour,
+// not the plain colour it stands for now.
+struct TKeepingStep {
+    const char* name;
+    void (*apply)(TSafetyBitmap& bitmap, TColor color);
+};
+
+class SafetyBitmapSystemColor : public testing::TestWithParam<TKeepingStep> {};
+
+TEST_P(SafetyBitmapSystemColor, StaysTheSystemColourItWasFixedAs)
+{
+    TSafetyBitmap bitmap;
+    LoadBytes(bitmap, PictureFile(10, 6));
+    GetParam().apply(bitmap, clBtnFace);
+    EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::Fixed);
+    EXPECT_EQ(bitmap.FixedTransparentColor(), clBtnFace);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadAndSameImageAssignment, SafetyBitmapSystemColor,
+    testing::Values(TKeepingStep{"Load",
+                                 [](TSafetyBitmap& bitmap, TColor color) {
+                                     bitmap.SetTransparentColor(color);
+                                     LoadBytes(bitmap, PictureFile(8, 8));
+                                 }},
+                    TKeepingStep{"SameImageAssignment",
+                                 [](TSafetyBitmap& bitmap, TColor color) {
+                                     TBitmap sharing;
+                                     sharing.Assign(bitmap);
+                                     sharing.SetTransparentColor(color);
+                                     bitmap.Assign(sharing);
+                                 }}),
+    [](const testing::TestParamInfo<TKeepingStep>& info) { return info.param.name; });
 
 TEST(SafetyBitmap, EqualsBitmapsOnlyWhenTheyShareOneImage)
 {

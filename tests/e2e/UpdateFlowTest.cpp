@@ -109,7 +109,9 @@ TEST_F(UpdateFlow, UpdatesAnEligibleInstallationAndEnds)
     Press(FindChild(dialog, "", "開始"));
 
     EXPECT_EQ(NextMessage(), "アップデートは正常に終了しました");
-    EXPECT_TRUE(updater_->WaitForExit(10000));
+    ASSERT_TRUE(updater_->WaitForExit(10000));
+    // Ended by returning from its entry, not by an abort.
+    EXPECT_EQ(updater_->ExitCode(), 0u);
     EXPECT_EQ(ReadWholeFile(folder_ + "\\Korvantis.exe"), ReadWholeFile(StandInPath("3.0.4.0")));
 }
 

@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "bitmap/UPaletteUtil.h"
+#include "framework/graphics/Metafile.h"
 #include "framework/runtime/Layout.h"
 #include "framework/ui/Application.h"
 #include "imagepack/ImagePackClasses.h"
 #include "imagepack/UImageEx.h"
+#include "imagepack/UMatrixImagePack.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/imagepack/DisplaySupport.h"
+#include "tests/imagepack/NotifySupport.h"
 
 namespace {
 
@@ -218,11 +221,19 @@ TEST_F(DisplayControls, APackDestroyedUnderTheControlLeavesItWithItsBrush)
 
 TEST_F(DisplayControls, AControlDestroyedFirstLeavesThePacksListeners)
 {
+    TReceiver receiver;
+    TListener other(receiver.Handler());
+    other.Attach(pack);
     delete image;
     image = nullptr;
-    EXPECT_EQ(pack->Broadcaster().ListenerCount(), 0);
-    EXPECT_EQ(pack->Broadcaster().RefCount(), 0);
+    ASSERT_EQ(pack->Broadcaster().ListenerCount(), 1);
+    EXPECT_EQ(pack->Broadcaster().Listeners(0), static_cast<IListener*>(&other));
+    // The listener that stays holds the only reference.
+    EXPECT_EQ(pack->Broadcaster().RefCount(), 1);
     pack->Changed();
+    EXPECT_EQ(receiver.Count(NotifyPackChanged), 1);
+    other.Detach(pack);
+    EXPECT_EQ(pack->Broadcaster().RefCount(), 0);
 }
 
 TEST_F(DisplayControls, NotificationsFromAPackOtherThanTheCurrentOneAreIgnored)
@@ -274,6 +285,70 @@ TEST_F(DisplayControls, ChildControlsWithoutAWindowShowOverTheImage)
     EXPECT_EQ(pixels.At(50, 50), kRed);
 }
 
+// Graphics whose drawing raises, as where a device context cannot be made:
+// a metafile, which a pack draws from a copy of its picture, and a safety
+// bitmap, which it draws straight from its own picture.
+class TFailingMetafile : public TMetafile {
+public:
+    static constexpr std::string_view kClassName = "TFailingMetafile";
+    const TGraphicClass& GraphicClass() const override { return TGraphicClass::Of<TFailingMetafile>(); }
+    void Draw(TCanvas&, const RECT&) override { throw EOutOfResources(ERROR_NOT_ENOUGH_MEMORY); }
+};
+
+class TFailingBitmap : public TSafetyBitmap {
+public:
+    void DrawPart(TCanvas&, const RECT&, const RECT&) override { throw EOutOfResources(ERROR_NOT_ENOUGH_MEMORY); }
+};
+
+std::unique_ptr<TGraphic> FailingMetafile()
+{
+    auto metafile = std::make_unique<TFailingMetafile>();
+    metafile->SetWidth(100);
+    metafile->SetHeight(50);
+    TMetafileCanvas(*metafile, nullptr).FillRect(RECT{0, 0, 100, 50});
+    return metafile;
+}
+
+std::unique_ptr<TGraphic> FailingBitmap()
+{
+    auto bitmap = std::make_unique<TFailingBitmap>();
+    bitmap->SetSize(100, 50);
+    return bitmap;
+}
+
+struct TFailingKind {
+    const char* name;
+    std::unique_ptr<TGraphic> (*make)();
+};
+
+class FailingImageDraw : public DisplayControls, public testing::WithParamInterface<TFailingKind> {};
+
+// The fixture's end checks that no error reached the application.
+TEST_P(FailingImageDraw, ShowsTheErrorPictureInItsPlaceAndRaisesNothing)
+{
+    auto* failing = new TMatrixImagePack(form.get());
+    failing->Image().ReplaceGraphic(GetParam().make());
+    image->SetImagePack(failing);
+    image->SetBounds(0, 0, 100, 50);
+    const TWindowPixels pixels = Repainted();
+    TRenderTarget expected(100, 50, kBrush);
+    expected.Draw(*ErrorPicture().Graphic(), RECT{0, 0, 100, 50});
+    int differing = 0;
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x)
+            differing += Rgb(pixels.At(x, y)) != expected.Pixel(x, y);
+    EXPECT_EQ(differing, 0);
+
+    // A canvas without a context cannot show the error picture either.
+    TCanvas noContext;
+    EXPECT_NO_THROW(failing->StretchDraw(noContext, RECT{0, 0, 100, 50}, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(CopiedAndStraight, FailingImageDraw,
+                         testing::Values(TFailingKind{"Metafile", &FailingMetafile},
+                                         TFailingKind{"SafetyBitmap", &FailingBitmap}),
+                         [](const testing::TestParamInfo<TFailingKind>& info) { return info.param.name; });
+
 TEST_F(DisplayControls, TheWindowIsNeverErasedAndIsRepaintedWholeWhenMovedOrResized)
 {
     HWND window = image->Handle();
@@ -324,10 +399,14 @@ TEST_F(DisplayControls, BrushIsTheControlsOwnCopyAndRepaintsOnChange)
     given.SetStyle(TBrushStyle::Cross);
     const int before = image->invalidations;
     image->SetBrush(given);
-    EXPECT_NE(&image->Brush(), &given);
     EXPECT_EQ(image->Brush().Color(), clWhite);
     EXPECT_EQ(image->Brush().Style(), TBrushStyle::Cross);
     EXPECT_GT(image->invalidations, before);
+    // A copy: what becomes of the given brush changes nothing in the control.
+    given.SetColor(kRed);
+    given.SetStyle(TBrushStyle::Solid);
+    EXPECT_EQ(image->Brush().Color(), clWhite);
+    EXPECT_EQ(image->Brush().Style(), TBrushStyle::Cross);
 }
 
 TEST(OriginalControl, FillsItsClientAreaWithItsBrush)

@@ -149,9 +149,18 @@ TEST(ImagePackIndex, OnlyIndicesFromZeroBelowTheCountAreValid)
 
 TEST(ErrorPicture, IsOneTwoLineMetafileOfTheMeasuredText)
 {
-    EXPECT_EQ(&ErrorPicture(), &ErrorPicture());
     auto* metafile = dynamic_cast<TMetafile*>(&ErrorGraphic());
     ASSERT_NE(metafile, nullptr);
+    // Made once: a pack that falls back to it gets a copy and leaves the one
+    // picture as it was.
+    const HENHMETAFILE made = metafile->Handle();
+    TTestPack pack;
+    pack.count = 2;
+    TPicture fallback;
+    EXPECT_FALSE(pack.GetImageSafe(fallback, 1));
+    EXPECT_EQ(&ErrorGraphic(), metafile);
+    EXPECT_EQ(metafile->Handle(), made);
+    EXPECT_NE(fallback.Graphic(), metafile);
     TSurface measure(1, 1, kWhite);
     const SIZE line = measure.Canvas().TextExtent("エラー");
     EXPECT_EQ(metafile->Height(), 2 * line.cy);

@@ -147,19 +147,24 @@ TEST_F(MatrixImagePack, OneCellIsACopyOfTheGraphicOfItsKindAndACellOfAGridABitma
 TEST_F(MatrixImagePack, ACellStretchedToTwiceItsSizeShowsThatCellAlone)
 {
     UseGrid();
-    for (int index : {0, 4, 5}) {
-        SCOPED_TRACE(index);
-        const int width = pack.GetImageWidth(index);
-        const int height = pack.GetImageHeight(index);
-        TRenderTarget target(2 * width + 20, 2 * height + 20, kBackground);
-        TCanvas canvas;
-        canvas.SetHandle(target.Dc());
-        pack.StretchDraw(canvas, RECT{10, 10, 10 + 2 * width, 10 + 2 * height}, index);
-        canvas.SetHandle(nullptr);
-        for (int y = 0; y < 2 * height + 20; ++y) {
-            for (int x = 0; x < 2 * width + 20; ++x) {
-                const bool inside = x >= 10 && x < 10 + 2 * width && y >= 10 && y < 10 + 2 * height;
-                ASSERT_EQ(target.Pixel(x, y), Rgb(inside ? kCellColors[index] : kBackground)) << x << "," << y;
+    // Transparent too, in a colour that no cell has: the masked drawing.
+    for (const bool transparent : {false, true}) {
+        pack.Image().Graphic()->SetTransparent(transparent);
+        pack.Image().Bitmap().SetTransparentColor(kBackground);
+        for (int index : {0, 4, 5}) {
+            SCOPED_TRACE(std::to_string(index) + (transparent ? " transparent" : ""));
+            const int width = pack.GetImageWidth(index);
+            const int height = pack.GetImageHeight(index);
+            TRenderTarget target(2 * width + 20, 2 * height + 20, kBackground);
+            TCanvas canvas;
+            canvas.SetHandle(target.Dc());
+            pack.StretchDraw(canvas, RECT{10, 10, 10 + 2 * width, 10 + 2 * height}, index);
+            canvas.SetHandle(nullptr);
+            for (int y = 0; y < 2 * height + 20; ++y) {
+                for (int x = 0; x < 2 * width + 20; ++x) {
+                    const bool inside = x >= 10 && x < 10 + 2 * width && y >= 10 && y < 10 + 2 * height;
+                    ASSERT_EQ(target.Pixel(x, y), Rgb(inside ? kCellColors[index] : kBackground)) << x << "," << y;
+                }
             }
         }
     }

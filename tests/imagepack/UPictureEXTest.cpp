@@ -280,6 +280,58 @@ TEST(SafetyJPEGImage, OnNTFamilySystemsItDrawsAsTheJPEGImageDoes)
     EXPECT_EQ(printed.Pixels(), plainTarget.Pixels());
 }
 
+// Makes its context in the middle of a draw: notes whether the drawn
+// graphic's change callback is set then, and gives the context, or fails
+// without one.
+class TProbingCanvas : public TCanvas {
+public:
+    TProbingCanvas(const TGraphic& drawn, HDC dc) : drawn_(drawn), dc_(dc) {}
+    ~TProbingCanvas() override { SetHandle(nullptr); }
+
+    bool probed = false;
+    bool callbackSet = false;
+
+protected:
+    void CreateHandle() override
+    {
+        probed = true;
+        callbackSet = static_cast<bool>(drawn_.OnChange);
+        if (!dc_)
+            throw ECanvasError("no context");
+        SetHandle(dc_);
+    }
+
+private:
+    const TGraphic& drawn_;
+    HDC dc_;
+};
+
+// Drawing, also a failing one.
+class SafetyJPEGImageDraw : public testing::TestWithParam<bool> {};
+
+TEST_P(SafetyJPEGImageDraw, AnnouncesNoChangeAndLeavesTheCallbackAsItWas)
+{
+    const bool failing = GetParam();
+    TPicture picture;
+    picture.ReplaceGraphic(Loaded<TSafetyJPEGImage>(SolidJpeg(12, 9, kRed)));
+    int changes = 0;
+    picture.OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+    TGraphic& jpeg = *picture.Graphic();
+    TRenderTarget target(12, 9);
+    TProbingCanvas canvas(jpeg, failing ? nullptr : target.Dc());
+    if (failing)
+        EXPECT_THROW(jpeg.Draw(canvas, RECT{0, 0, 12, 9}), ECanvasError);
+    else
+        jpeg.Draw(canvas, RECT{0, 0, 12, 9});
+    ASSERT_TRUE(canvas.probed);
+    EXPECT_FALSE(canvas.callbackSet);
+    EXPECT_EQ(changes, 0);
+    jpeg.SetTransparent(true);
+    EXPECT_EQ(changes, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failing, SafetyJPEGImageDraw, testing::Bool());
+
 TEST(SafetyJPEGImage, ItsRegistrationTakesThePlainJPEGImagesPlaceForItsLifetime)
 {
     const TGraphicClass& safety = TGraphicClass::Of<TSafetyJPEGImage>();

@@ -75,10 +75,11 @@ struct TPictureState {
 // wanted picture is loaded from it. The picture goes on from what the inputs
 // before left in it, so a load meets graphics of its own kind and of others.
 // The file is accepted when one picture loaded; when none did, the last
-// refusal stands for the file's.
+// refusal stands for the file's. A drawing target draws every picture it
+// loaded, as a control shows it.
 class TPictureResourceTarget {
 public:
-    TPictureResourceTarget() { loader_.SetResFile(file_.Name()); }
+    explicit TPictureResourceTarget(bool draws = false) : draws_(draws) { loader_.SetResFile(file_.Name()); }
 
     void Load(const TFuzzBytes& input)
     {
@@ -107,6 +108,10 @@ public:
                 throw TFuzzViolation(which + ": a load that succeeded left no picture of its kind");
             loadedKinds_.insert(which);
             loaded = true;
+            if (draws_) {
+                TRenderTarget target(16, 16);
+                target.Draw(*picture_.Graphic(), RECT{0, 0, 16, 16});
+            }
         }
         if (!loaded)
             std::rethrow_exception(refusal);
@@ -116,6 +121,7 @@ public:
     std::size_t LoadedKinds() const { return loadedKinds_.size(); }
 
 private:
+    bool draws_;
     TResFileBesideProgram file_{"picture-fuzz"};
     TPictureEx picture_;
     TResourceImageLoader loader_{picture_};
@@ -132,6 +138,16 @@ TEST(PictureResourceFuzz, ResourceFile)
     if (!std::getenv("ZELMORIA_FUZZ_INPUT")) {
         EXPECT_EQ(target.LoadedKinds(), std::size(kWantedPictures));
     }
+}
+
+// Mutants are loaded only: the platform's drawing of extreme but
+// well-formed pictures says nothing about the loader.
+TEST(PictureResourceFuzz, CorpusDrawn)
+{
+    TPictureResourceTarget target(true);
+    ExpectCorpusHolds({"picture-resource-drawn", [&](const TFuzzBytes& input) { target.Load(input); },
+                       IsLoaderRefusal, nullptr},
+                      "picture-resource", FuzzOptions(0, static_cast<std::size_t>(kMaxPictureBytes)));
 }
 
 } // namespace

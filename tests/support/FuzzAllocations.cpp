@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -12,14 +14,28 @@ namespace {
 // thread are kept here.
 std::atomic<DWORD> watchedThread{0};
 TAllocationWatch* currentWatch = nullptr;
+std::atomic<std::int64_t> liveBlocks{0};
+std::atomic<std::int64_t> liveBytes{0};
 
 void* Allocate(std::size_t size)
 {
     if (watchedThread.load(std::memory_order_relaxed) == GetCurrentThreadId() && currentWatch)
         currentWatch->Request(size);
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
+    void* block = std::malloc(size ? size : 1);
+    if (!block)
+        throw std::bad_alloc();
+    liveBlocks.fetch_add(1, std::memory_order_relaxed);
+    liveBytes.fetch_add(static_cast<std::int64_t>(_msize(block)), std::memory_order_relaxed);
+    return block;
+}
+
+void Free(void* block) noexcept
+{
+    if (!block)
+        return;
+    liveBlocks.fetch_sub(1, std::memory_order_relaxed);
+    liveBytes.fetch_sub(static_cast<std::int64_t>(_msize(block)), std::memory_order_relaxed);
+    std::free(block);
 }
 
 } // namespace
@@ -46,6 +62,11 @@ void TAllocationWatch::Request(std::size_t size)
     }
 }
 
+TLiveAllocations LiveAllocations()
+{
+    return {liveBlocks.load(), liveBytes.load()};
+}
+
 void* operator new(std::size_t size)
 {
     return Allocate(size);
@@ -58,20 +79,20 @@ void* operator new[](std::size_t size)
 
 void operator delete(void* block) noexcept
 {
-    std::free(block);
+    Free(block);
 }
 
 void operator delete[](void* block) noexcept
 {
-    std::free(block);
+    Free(block);
 }
 
 void operator delete(void* block, std::size_t) noexcept
 {
-    std::free(block);
+    Free(block);
 }
 
 void operator delete[](void* block, std::size_t) noexcept
 {
-    std::free(block);
+    Free(block);
 }

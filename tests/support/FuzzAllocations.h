@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Watches the C++ allocations of one thread while it runs a reader. The
 // test program's operator new passes every request through here: the
@@ -29,3 +30,12 @@ private:
     std::size_t largest_ = 0;
     bool capExceeded_ = false;
 };
+
+// The blocks that operator new has handed out on every thread and that are
+// not deleted yet, and their bytes: a reader that keeps memory on some path
+// makes them grow with the inputs that take that path.
+struct TLiveAllocations {
+    std::int64_t blocks = 0;
+    std::int64_t bytes = 0;
+};
+TLiveAllocations LiveAllocations();

@@ -16,6 +16,7 @@ public:
         std::string caption;
         std::string text;
         HICON icon = nullptr;
+        HWND owner = nullptr;
         // Whether the watched window was enabled while the box was up.
         bool watchedEnabled = true;
     };
@@ -80,6 +81,7 @@ private:
         seen_.caption = TextOf(box);
         seen_.text = TextOf(GetDlgItem(box, 0xFFFF));
         seen_.icon = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0));
+        seen_.owner = GetWindow(box, GW_OWNER);
         if (watched)
             seen_.watchedEnabled = IsWindowEnabled(watched) != FALSE;
         if (whileUp_)

@@ -195,6 +195,13 @@ bool TProcess::WaitForExit(DWORD timeoutMs) const
     return WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 
+DWORD TProcess::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
 void TProcess::Close()
 {
     if (!Running())

@@ -60,11 +60,14 @@ public:
     TProcess& operator=(const TProcess&) = delete;
 
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
     DWORD MainThreadId() const { return info_.dwThreadId; }
     void Resume();
     bool Running() const;
     // True when the process ended within the time.
     bool WaitForExit(DWORD timeoutMs = 10000) const;
+    // What the program returned, once it has ended.
+    DWORD ExitCode() const;
     void Close();
 
 private:

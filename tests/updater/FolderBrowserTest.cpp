@@ -33,7 +33,7 @@ protected:
     }
 
     TTempFolder folder_;
-    std::unique_ptr<TfrmSelDir> browser_;
+    TComponentPtr<TfrmSelDir> browser_;
 };
 
 TEST_F(FolderBrowser, StartsAtTheNearestFolderThatOpens)

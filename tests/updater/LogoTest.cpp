@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/imagepack/ResFileBuilder.h"
-#include "tests/support/ShownWindows.h"
+#include "tests/support/StartFailure.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UiDriver.h"
 
@@ -260,16 +260,7 @@ std::vector<unsigned char> BrokenFile(const std::string& name)
 TEST_P(BrokenImageRes, EndsTheUpdaterWithTheStartUpErrorBoxAndShowsNoWindow)
 {
     const TUpdaterCopy updater(BrokenFile(GetParam().name));
-    TProcess process(updater.Path(), {}, TProcess::TStart::Suspended);
-    TShownWindows shown(process.MainThreadId());
-    ASSERT_TRUE(shown.Watching());
-    process.Resume();
-    HWND box = WaitFor([&] { return FindMessageBox(process.Id()); });
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(ReadMessageBox(box).text, GetParam().message);
-    Press(ChildrenOfClass(box, "Button").front());
-    EXPECT_TRUE(process.WaitForExit(10000));
-    EXPECT_EQ(shown.Windows(), std::vector<HWND>{box});
+    ExpectOnlyTheErrorBox(RunFailingStart(updater.Path()), GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(Logo, BrokenImageRes,

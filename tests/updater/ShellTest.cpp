@@ -10,7 +10,7 @@
 #include "tests/support/UiDriver.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ResourceVariant.h"
-#include "tests/support/ShownWindows.h"
+#include "tests/support/StartFailure.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FMain.h"
 #include "updater/ProgramValues.h"
@@ -174,7 +174,8 @@ TEST(Updater, StartsWithItsTitleAndButtonsAndEndsOnExit)
     EXPECT_EQ(client.right, 370);
     EXPECT_EQ(client.bottom, 251);
     Press(FindChild(main, "", "終了"));
-    EXPECT_TRUE(updater.WaitForExit(10000));
+    ASSERT_TRUE(updater.WaitForExit(10000));
+    EXPECT_EQ(updater.ExitCode(), 0u);
 }
 
 TEST(Updater, ShortVersionResourceShowsTheReadErrorAndEndsWithoutShowingAWindow)
@@ -183,17 +184,8 @@ TEST(Updater, ShortVersionResourceShowsTheReadErrorAndEndsWithoutShowingAWindow)
     const std::string variant = folder.File("ZelmoriaUpdate.exe");
     ASSERT_TRUE(MakeResourceVariant(BuildDir() + "\\bin\\ZelmoriaUpdate.exe", variant, RT_RCDATA,
                                     "UPDATEVERSION", {3, 0, 0, 0, 4, 0, 0}));
-    TProcess updater(variant, {}, TProcess::TStart::Suspended);
-    TShownWindows shown(updater.MainThreadId());
-    ASSERT_TRUE(shown.Watching());
-    updater.Resume();
-    HWND box = WaitFor([&] { return FindMessageBox(updater.Id()); });
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(ReadMessageBox(box).text, "ストリームからの読み込みエラー.");
-    Press(ChildrenOfClass(box, "Button").front());
-    EXPECT_TRUE(updater.WaitForExit(10000));
     // Not even for an instant, before or after the box.
-    EXPECT_EQ(shown.Windows(), std::vector<HWND>{box});
+    ExpectOnlyTheErrorBox(RunFailingStart(variant), "ストリームからの読み込みエラー.");
 }
 
 } // namespace

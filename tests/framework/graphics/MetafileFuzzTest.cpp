@@ -88,4 +88,20 @@ TEST(MetafileFuzz, MemoryStream)
     ExpectReaderHolds({"metafile-memory-stream", LoadMetafile, IsReaderRefusal, nullptr}, "metafile", options);
 }
 
+// The corpus is drawn whole, as a picture control draws it: some
+// regressions hold records that only the shapes they draw bring out.
+void LoadAndDrawMetafile(const TFuzzBytes& input)
+{
+    TMemoryStream stream = StreamOfInput(input);
+    TMetafile metafile;
+    metafile.LoadFromStream(stream);
+    CheckAcceptedPicture(metafile);
+}
+
+TEST(MetafileFuzz, CorpusDrawnWhole)
+{
+    ExpectCorpusHolds({"metafile-drawn-whole", LoadAndDrawMetafile, IsReaderRefusal, nullptr}, "metafile",
+                      PictureFuzzOptions(0));
+}
+
 } // namespace

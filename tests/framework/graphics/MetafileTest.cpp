@@ -12,7 +12,8 @@
 
 namespace {
 
-// Left half red, right half blue, recorded at 100 x 50.
+// Left half red, right half blue, recorded at 100 x 50; the red half starts
+// with a red line of a pen 3 wide.
 void Record(TMetafile& metafile)
 {
     metafile.SetWidth(100);
@@ -22,6 +23,10 @@ void Record(TMetafile& metafile)
     canvas.FillRect(RECT{0, 0, 50, 50});
     canvas.Brush().SetColor(clBlue);
     canvas.FillRect(RECT{50, 0, 100, 50});
+    canvas.Pen().SetColor(clRed);
+    canvas.Pen().SetWidth(3);
+    canvas.MoveTo(0, 25);
+    canvas.LineTo(20, 25);
 }
 
 void ExpectHalves(const TRenderTarget& target, const RECT& rect, COLORREF outside)
@@ -141,6 +146,16 @@ TEST(Metafile, RecordsThatPlaybackCannotTrustAreRefused)
                                      [](const auto& record) { return record.second == EMR_SELECTOBJECT; });
     ASSERT_NE(select, records.end());
     refuses(withField(select->first + 8, 0x7000), "a handle index outside the table");
+    const auto pen = std::find_if(records.begin(), records.end(),
+                                  [](const auto& record) { return record.second == EMR_CREATEPEN; });
+    ASSERT_NE(pen, records.end());
+    refuses(withField(pen->first + 16, 65537), "a pen wider than any picture draws");
+    refuses(withField(pen->first + 16, static_cast<DWORD>(-65537)), "a pen of a negative width beyond that");
+    refuses(withField(offsetof(ENHMETAHEADER, szlMillimeters.cx), (1u << 29) + 1), "a device coarser than any");
+    refuses(withField(offsetof(ENHMETAHEADER, szlMillimeters.cy), 0), "a device of no size");
+    refuses(withField(offsetof(ENHMETAHEADER, szlDevice.cx), 1u << 30), "a device finer than any");
+    refuses(withField(offsetof(ENHMETAHEADER, rclFrame.right), 0), "a frame of no width");
+    refuses(withField(offsetof(ENHMETAHEADER, rclFrame.bottom), 1u << 30), "a frame beyond the decode limit");
 
     TMemoryStream stream = StreamOf(data);
     TMetafile copy;

@@ -8,42 +8,103 @@
 
 namespace {
 
-// Records, as it goes, whether it and its owner were already marked.
+// Records, as it goes, whether it and its owner were already marked; while
+// `refuse` is set, its destroying step refuses.
 class TWitness : public TComponent {
 public:
     static constexpr std::string_view kClassName = "TWitness";
     std::string_view ClassName() const override { return kClassName; }
 
-    TWitness(TComponent* owner, std::vector<std::string>& log) : TComponent(owner), log_(log) {}
+    TWitness(TComponent* owner, std::vector<std::string>& log, const char* name = "") : TComponent(owner), log_(log)
+    {
+        SetName(name);
+    }
     ~TWitness() override
     {
         log_.push_back(Name() + (Destroying() ? " destroying" : " live") +
                        (Owner() && Owner()->Destroying() ? ", owner destroying" : ""));
     }
 
+    bool refuse = false;
+
+protected:
+    void BeforeDestruction() override
+    {
+        log_.push_back(Name() + " asked");
+        if (refuse)
+            throw Exception(Name() + " refuses");
+    }
+
 private:
     std::vector<std::string>& log_;
 };
 
+// root owns child and sibling; child owns grandchild.
+struct TWitnessTree {
+    std::vector<std::string> log;
+    TWitness* root = new TWitness(nullptr, log, "root");
+    TWitness* child = new TWitness(root, log, "child");
+    TWitness* grandchild = new TWitness(child, log, "grandchild");
+    TWitness* sibling = new TWitness(root, log, "sibling");
+
+    bool AnyDestroying() const
+    {
+        return root->Destroying() || child->Destroying() || grandchild->Destroying() || sibling->Destroying();
+    }
+};
+
 TEST(Component, DestroyingIsSetForEverythingOwnedBeforeTheFirstOwnedComponentGoes)
 {
-    std::vector<std::string> log;
-    auto* root = new TWitness(nullptr, log);
-    root->SetName("root");
-    auto* child = new TWitness(root, log);
-    child->SetName("child");
-    auto* grandchild = new TWitness(child, log);
-    grandchild->SetName("grandchild");
-    auto* sibling = new TWitness(root, log);
-    sibling->SetName("sibling");
-    EXPECT_FALSE(root->Destroying());
-    EXPECT_FALSE(grandchild->Destroying());
-    delete root;
+    TWitnessTree tree;
+    EXPECT_FALSE(tree.AnyDestroying());
+    delete tree.root;
     // The root's own destructor runs before the base marks the tree; what it
-    // owns is marked before any of it goes.
-    EXPECT_EQ(log, (std::vector<std::string>{"root live", "sibling destroying, owner destroying",
-                                             "child destroying, owner destroying",
-                                             "grandchild destroying, owner destroying"}));
+    // owns is marked before any of it goes. A plain delete asks no one.
+    EXPECT_EQ(tree.log, (std::vector<std::string>{"root live", "sibling destroying, owner destroying",
+                                                  "child destroying, owner destroying",
+                                                  "grandchild destroying, owner destroying"}));
+}
+
+TEST(Component, EveryoneInTheTreeIsAskedBeforeAnythingGoesAndARefusalLeavesTheTreeAsItWas)
+{
+    TWitnessTree tree;
+    tree.grandchild->refuse = true;
+    TComponentPtr<TWitness> holder(tree.root);
+    try {
+        FreeComponent(holder);
+        ADD_FAILURE() << "the refusal did not reach the caller";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.Message(), "grandchild refuses");
+    }
+    ASSERT_EQ(holder.get(), tree.root);
+    EXPECT_EQ(tree.log, (std::vector<std::string>{"sibling asked", "grandchild asked"}));
+    EXPECT_FALSE(tree.AnyDestroying());
+    EXPECT_EQ(tree.root->Components().size(), 2u);
+    EXPECT_EQ(tree.child->FindComponent("grandchild"), tree.grandchild);
+
+    tree.log.clear();
+    tree.grandchild->refuse = false;
+    FreeComponent(holder);
+    EXPECT_EQ(holder, nullptr);
+    EXPECT_EQ(tree.log, (std::vector<std::string>{"sibling asked", "grandchild asked", "child asked", "root asked",
+                                                  "root destroying", "sibling destroying, owner destroying",
+                                                  "child destroying, owner destroying",
+                                                  "grandchild destroying, owner destroying"}));
+}
+
+TEST(Component, AHolderThatCannotPassARefusalOnLeavesTheComponentAlive)
+{
+    TWitnessTree tree;
+    tree.sibling->refuse = true;
+    { TComponentPtr<TWitness> holder(tree.root); }
+    EXPECT_EQ(tree.log, (std::vector<std::string>{"sibling asked"}));
+    EXPECT_FALSE(tree.AnyDestroying());
+
+    tree.sibling->refuse = false;
+    FreeComponent(tree.child);
+    EXPECT_EQ(tree.root->Components(), std::vector<TComponent*>{tree.sibling});
+    { TComponentPtr<TWitness> holder(tree.root); }
+    EXPECT_EQ(tree.log.back(), "sibling destroying, owner destroying");
 }
 
 // A reader that resolves a reference at once.

@@ -14,6 +14,7 @@
 #include "framework/runtime/Layout.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/Form.h"
+#include "framework/ui/MessageLoop.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 namespace {
@@ -145,7 +146,7 @@ protected:
     }
     void TearDown() override { Application().SetOnException({}); }
 
-    static std::unique_ptr<TfrmDialogTest> Create()
+    static TComponentPtr<TfrmDialogTest> Create()
     {
         auto form = CreateForm<TfrmDialogTest>(nullptr);
         form->HandleNeeded();
@@ -342,6 +343,26 @@ TEST_F(FormTest, ErrorWithoutAHandlerGoesToTheStandardErrorDisplay)
     // After the box the form is enabled and active again.
     EXPECT_EQ(form->activeAtQuery, form->Handle());
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+}
+
+// Closing a box activates its owner; a main window not yet shown (a failed
+// start-up) stays unseen.
+TEST_F(FormTest, OnlyAWindowOnTheScreenOwnsAMessageBox)
+{
+    auto form = Create();
+    TMessageLoop::SetMainWindow(form.get());
+    const auto box = [] {
+        TMessageBoxWatcher watcher;
+        Application().ShowException(Exception("起動できません"));
+        return watcher.Wait();
+    };
+    const TMessageBoxWatcher::TSeen whileHidden = box();
+    EXPECT_TRUE(whileHidden.found);
+    EXPECT_EQ(whileHidden.owner, nullptr);
+    EXPECT_FALSE(IsWindowVisible(form->Handle()));
+    form->Show();
+    EXPECT_EQ(box().owner, form->Handle());
+    TMessageLoop::SetMainWindow(nullptr);
 }
 
 TEST_F(FormTest, StandardErrorDisplayAddsAFullStopOnlyAfterCharactersThatSortAfterIt)
