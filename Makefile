@@ -2,10 +2,14 @@
 # make demo: build, then run the updater on a demo installation.
 # make bench: time the apply step against a one-shot inflate and the mask build
 #   and transparent drawing; size the updater.
-# make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.bmp] [FORCE=1]:
-#   build, check and write to dist/ the updater that carries that executable.
-# make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
+# make release PAYLOAD=path/to/Korvantis.exe MAJOR=3 MINOR=4 [LOGO=path/to/logo.png] [LOGO_COLORS=24]
+#   [SIGN_CERT=cert.pfx [SIGN_PASSWORD_FILE=path] [TIMESTAMP_URL=url] [PRODUCT_URL=url]] [FORCE=1]:
+#   build, check, sign and write to dist/ the updater that carries that executable.
+# make image-res LOGO=path/to/logo.png [LOGO_COLORS=24] [COMPRESS=1] [IMAGE_RES=dist/Image.res]:
 #   write the resource file that, next to an updater, replaces its logo.
+# make preview [LOGO=path/to/logo.png | IMAGE_RES=path/to/Image.res]: show the
+#   updater's main window; without a display, write dist/preview.png and
+#   dist/preview-256-colours.png.
 # make fuzz: feed every reader COUNT mutants (make fuzz COUNT=200000) and
 #   print per reader what came of them.
 #
@@ -23,6 +27,10 @@ CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
 COUNT := 100000
 RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
+# The host tools run with Debian's interpreter and its packages.
+PYTHON := /usr/bin/python3
+# The preview shows an Image.res only when one is named.
+PREVIEW_IMAGE_RES = $(if $(filter command line environment,$(origin IMAGE_RES)),$(IMAGE_RES))
 # Where no 32-bit code runs, the 32-bit build proves only that the product
 # builds: its test programs could not run.
 BUILD_TARGETS = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo all; else echo ZelmoriaUpdate; fi)
@@ -30,7 +38,7 @@ BUILD_TARGETS = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo al
 PHASES := $(CURDIR)/$(BUILD)/phase-times
 mark = $(if $(filter test,$(MAKECMDGOALS)),date +"$(1) %s" >>$(PHASES),true)
 
-.PHONY: all setup build run-build test demo bench fuzz release image-res clean
+.PHONY: all setup build run-build test demo bench fuzz release image-res preview clean
 
 all: build
 
@@ -74,14 +82,23 @@ demo: run-build
 	@cmake --build $(RUN_BUILD) --target demo
 
 release: setup
-	@tools/release.py --payload "$(PAYLOAD)" --major "$(MAJOR)" --minor "$(MINOR)" \
-		$(if $(LOGO),--logo "$(LOGO)") $(if $(filter-out 0,$(FORCE)),--force) \
+	@$(PYTHON) tools/release.py --payload "$(PAYLOAD)" --major "$(MAJOR)" --minor "$(MINOR)" \
+		$(if $(LOGO),--logo "$(LOGO)") $(if $(LOGO_COLORS),--logo-colors "$(LOGO_COLORS)") \
+		$(if $(SIGN_CERT),--sign-cert "$(SIGN_CERT)") \
+		$(if $(SIGN_PASSWORD_FILE),--sign-password-file "$(SIGN_PASSWORD_FILE)") \
+		$(if $(TIMESTAMP_URL),--timestamp-url "$(TIMESTAMP_URL)") $(if $(PRODUCT_URL),--product-url "$(PRODUCT_URL)") \
+		$(if $(filter-out 0,$(FORCE)),--force) \
 		--build-dir $(RELEASE_BUILD) --dist $(DIST) --cache $(CACHE)
 
-image-res:
-	@if [ -z "$(LOGO)" ]; then echo "usage: make image-res LOGO=path/to/logo.bmp [COMPRESS=1] [IMAGE_RES=$(IMAGE_RES)]" >&2; exit 2; fi
+image-res: setup
+	@if [ -z "$(LOGO)" ]; then echo "usage: make image-res LOGO=path/to/logo.png [LOGO_COLORS=24] [COMPRESS=1] [IMAGE_RES=$(IMAGE_RES)]" >&2; exit 2; fi
 	@mkdir -p "$(dir $(IMAGE_RES))"
-	@python3 tools/image_res.py $(if $(filter-out 0,$(COMPRESS)),--compress) "$(LOGO)" "$(IMAGE_RES)"
+	@$(PYTHON) tools/image_res.py $(if $(filter-out 0,$(COMPRESS)),--compress) \
+		$(if $(LOGO_COLORS),--colors "$(LOGO_COLORS)") "$(LOGO)" "$(IMAGE_RES)"
+
+preview: run-build
+	@run=$(RUN_BUILD); cmake --build $$run --target ZelmoriaUpdate demo_runner && \
+		tools/preview.sh $$run "$(DIST)" "$(LOGO)" "$(PREVIEW_IMAGE_RES)" "$(LOGO_COLORS)"
 
 clean:
 	rm -rf $(BUILD) $(BUILD64) $(RELEASE_BUILD)

@@ -15,54 +15,35 @@ export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8 LANG
 wineserver="$(dirname "$wine")/wineserver"
 [ -x "$wineserver" ] || wineserver=wineserver
 
-xvfb=
+. "$(dirname "$0")/wine-screens.sh"
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  stop_screens
 }
 
 # The main window alone on an 8-bit (palette) Xvfb screen, in a prefix of
-# its own without Wine's desktop window, which Wine would make true-colour
-# there; with no window manager the window has no frame.
+# its own without Wine's desktop window.
 palette_screenshot() {
-  local prefix="$demo/prefix-8bit" display=:$(( 80 + RANDOM % 9 )) server
-  Xvfb "$display" -screen 0 1024x768x8 -nolisten tcp >/dev/null 2>&1 &
-  server=$!
-  sleep 1
-  if [ ! -f "$prefix/.ready" ]; then
-    rm -rf "$prefix"
-    DISPLAY=$display WINEPREFIX=$prefix "$wine" wineboot --init >/dev/null 2>&1
-    WINEPREFIX=$prefix "$wineserver" -w
-    touch "$prefix/.ready"
-  fi
-  DISPLAY=$display WINEPREFIX=$prefix "$wine" "$runner" show 'Z:'"$(echo "$build/bin/ZelmoriaUpdate.exe" | tr / '\\')" \
-    'Z:'"$(echo "$shots/4-main-window-256-colours.bmp" | tr / '\\')" | tr -d '\r'
+  local prefix="$demo/prefix-8bit" display
+  start_screen 8
+  display=$screen_display
+  DISPLAY=$display prepare_prefix "$prefix"
+  DISPLAY=$display WINEPREFIX=$prefix "$wine" "$runner" show "$(windows_path "$build/bin/ZelmoriaUpdate.exe")" \
+    "$(windows_path "$shots/4-main-window-256-colours.bmp")" | tr -d '\r'
   WINEPREFIX=$prefix "$wineserver" -k >/dev/null 2>&1 || true
-  kill "$server" 2>/dev/null || true
 }
 trap cleanup EXIT
 
 interactive=yes
 if [ -z "${DISPLAY:-}" ]; then
   interactive=
-  display=:$(( 90 + RANDOM % 9 ))
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=$display
-  sleep 1
+  start_screen 24
+  export DISPLAY=$screen_display
 fi
 
 if [ ! -f "$WINEPREFIX/.ready" ]; then
   echo "demo: preparing the Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$demo"
-  "$wine" wineboot --init >/dev/null 2>&1
-  # A desktop of Wine's own draws the windows' frames and captions, which
-  # no window manager draws under Xvfb.
-  "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-  "$wineserver" -w
-  touch "$WINEPREFIX/.ready"
+  prepare_prefix "$WINEPREFIX" desktop
 fi
 
 folder='C:\Program Files\Korvantis'
@@ -81,8 +62,8 @@ if [ -n "$interactive" ]; then
   "$wine" "$build/bin/ZelmoriaUpdate.exe"
 else
   rm -rf "$shots"; mkdir -p "$shots"
-  "$wine" "$runner" run 'Z:'"$(echo "$build/bin/ZelmoriaUpdate.exe" | tr / '\\')" \
-    'Z:'"$(echo "$shots" | tr / '\\')" | tr -d '\r' | iconv -f CP932 -t UTF-8
+  "$wine" "$runner" run "$(windows_path "$build/bin/ZelmoriaUpdate.exe")" "$(windows_path "$shots")" |
+    tr -d '\r' | iconv -f CP932 -t UTF-8
   palette_screenshot
   for shot in "$shots"/*.bmp; do
     convert "$shot" "${shot%.bmp}.png" && rm "$shot"

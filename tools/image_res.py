@@ -1,36 +1,33 @@
-#!/usr/bin/env python3
-"""image_res.py [--compress] BITMAP IMAGE_RES: writes a compiled resource file
-that holds the bitmap file as the bitmap resource "LOGO" (make image-res).
+#!/usr/bin/python3
+"""image_res.py [--compress] [--colors 256|24] LOGO IMAGE_RES: writes a
+compiled resource file that holds the logo as the bitmap resource "LOGO"
+(make image-res).
 
 Placed next to the updater under the name "Image.res", it replaces the logo
 that the updater carries, and the main window takes the new logo's size;
-nothing is rebuilt. The bitmap is checked first (bmp_file.py), and nothing is
-written when it cannot be carried. By default the resource holds the bitmap
-as bitmap resources do, the file without its 14-byte file header; with
---compress it holds the whole file in the compressed container
-("ZLIBCompress"), which the updater's picture loader unpacks.
+nothing is rebuilt. The logo is a PNG, JPEG, GIF or BMP picture, made into a
+BMP file that can be carried first (logo_image.py: a carriable BMP file is
+kept as it is, any other picture converted); nothing is written when that
+cannot be done. By default the resource holds the bitmap as bitmap resources
+do, the file without its 14-byte file header; with --compress it holds the
+whole file in the compressed container ("ZLIBCompress"), which the updater's
+picture loader unpacks.
 """
 import argparse
-import os
 import struct
 import sys
-import zlib
-from pathlib import Path
 
 import bmp_file
+import zcontainer
+from logo_image import LogoError, parse_colours, read_logo
+from whole_file import write_whole
 
 RT_BITMAP = 2
 NAME = "LOGO"
-CONTAINER_SIGNATURE = b"ZLIBCompress\x1a"
 # Moveable, pure and discardable, as resource compilers mark bitmaps;
 # Japanese, as the updater's own resources are.
 MEMORY_FLAGS = 0x1030
 LANGUAGE_JAPANESE = 0x0411
-
-
-def container(data):
-    """The compressed container holding the data."""
-    return CONTAINER_SIGNATURE + struct.pack("<I", len(data)) + zlib.compress(data, 9)
 
 
 def _identifier(value):
@@ -55,7 +52,7 @@ def image_res(bitmap, compress):
     """The compiled resource file holding the bitmap file's bytes as "LOGO";
     bmp_file.BMPFormatError when the bitmap cannot be carried."""
     bmp_file.read_bitmap_info(bitmap)
-    data = container(bitmap) if compress else bitmap[bmp_file.FILE_HEADER_SIZE:]
+    data = zcontainer.pack(bitmap) if compress else bitmap[bmp_file.FILE_HEADER_SIZE:]
     # Such files start with an empty entry.
     return resource_entry(0, 0, b"", memory_flags=0, language=0) + resource_entry(RT_BITMAP, NAME, data)
 
@@ -63,28 +60,26 @@ def image_res(bitmap, compress):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--compress", action="store_true", help="carry the bitmap in the compressed container")
-    parser.add_argument("bitmap", help="the logo, a BMP file")
+    parser.add_argument("--colors", default="256",
+                        help="a converted logo's colours: 256 (8 bits per pixel, the default) or 24 (bits)")
+    parser.add_argument("logo", help="the logo, a PNG, JPEG, GIF or BMP picture")
     parser.add_argument("output", help="the resource file to write, usually Image.res")
     args = parser.parse_args()
     try:
-        bitmap = Path(args.bitmap).read_bytes()
-        info = bmp_file.read_bitmap_info(bitmap)
-        made = image_res(bitmap, args.compress)
-    except OSError as error:
-        sys.exit(f"image_res: {args.bitmap}: {error.strerror}")
-    except bmp_file.BMPFormatError as error:
-        sys.exit(f"image_res: {args.bitmap} is not a bitmap that can be carried: {error}; nothing was written")
-    output = Path(args.output)
-    part = output.with_name(f".{output.name}.part")
+        logo = read_logo(args.logo, parse_colours(args.colors))
+    except LogoError as error:
+        sys.exit(f"image_res: {error}; nothing was written")
+    made = image_res(logo.bitmap, args.compress)
     try:
-        part.write_bytes(made)
-        os.replace(part, output)
+        write_whole(args.output, made)
     except OSError as error:
-        part.unlink(missing_ok=True)
         sys.exit(f"image_res: {args.output}: {error.strerror}")
     how = "compressed" if args.compress else "plain"
-    print(f"{output}: bitmap LOGO, {info.width} x {info.height}, {info.bits_per_pixel} bits per pixel, "
-          f"{len(made):,} bytes ({how})")
+    print(f"{args.logo}: {logo.how}")
+    print(f"{args.output}: bitmap LOGO, {logo.info.width} x {logo.info.height}, {logo.info.bits_per_pixel} bits "
+          f"per pixel, {len(made):,} bytes ({how})", flush=True)
+    for warning in logo.warnings:
+        print(f"image_res: warning: {warning}", file=sys.stderr)
 
 
 if __name__ == "__main__":

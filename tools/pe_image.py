@@ -1,12 +1,15 @@
 """Reads what the release checks need from a Windows executable file.
 
-The header fields that say what the file is and which Windows it asks for,
-its sections, the functions it imports, its resources and the product
-version in its version record. Every offset and count comes from the file
-and is checked against it: a damaged or hostile file raises PEFormatError,
-never anything else.
+The header fields that say what the file is, when it was linked and which
+Windows it asks for, where its checksum is, its sections, the functions it
+imports, its resources and the product version in its version record. Every
+offset and count comes from the file and is checked against it: a damaged or
+hostile file raises PEFormatError, never anything else. with_checksum gives
+a built file the checksum Windows computes.
 """
 import struct
+import sys
+from array import array
 
 IMAGE_FILE_EXECUTABLE_IMAGE = 0x0002
 IMAGE_FILE_DLL = 0x2000
@@ -31,9 +34,10 @@ class PEImage:
         pe = self._u32(0x3C)
         if self._bytes(pe, 4) != b"PE\0\0":
             raise PEFormatError("no PE header")
-        (self.machine, section_count, _, self.symbol_table, self.symbol_count,
+        (self.machine, section_count, self.time_stamp, self.symbol_table, self.symbol_count,
          optional_size, self.characteristics) = struct.unpack("<HHIIIHH", self._bytes(pe + 4, 20))
         optional = pe + 24
+        self.checksum_offset = optional + 64
         magic = self._u16(optional)
         if magic == 0x10B:
             self.pe32_plus = False
@@ -207,3 +211,23 @@ class PEImage:
 
 def _resource_id(value):
     return value.upper() if isinstance(value, str) else value
+
+
+def image_checksum(data, checksum_offset):
+    """The checksum of the image file as Windows computes it (the one the
+    header holds at checksum_offset): the file's 16-bit little-endian words,
+    the checksum field left out, added with end-around carry, plus the
+    file's length."""
+    words = array("H", data + b"\0" * (len(data) % 2))
+    if sys.byteorder == "big":
+        words.byteswap()
+    total = sum(words) - words[checksum_offset // 2] - words[checksum_offset // 2 + 1]
+    while total > 0xFFFF:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)
+
+
+def with_checksum(data):
+    """The image file with the right checksum in its header."""
+    offset = PEImage(data).checksum_offset
+    return data[:offset] + struct.pack("<I", image_checksum(data, offset)) + data[offset + 4:]

@@ -10,7 +10,8 @@ cache_root="${ZELMORIA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zelmoria}"
 stamp="$cache_root/setup.stamp"
 
 quick_check() {
-  command -v i686-w64-mingw32-g++-posix cmake ninja python3 >/dev/null &&
+  command -v i686-w64-mingw32-g++-posix cmake ninja osslsigncode openssl >/dev/null &&
+    /usr/bin/python3 -c 'import PIL, pefile' 2>/dev/null &&
     { [ -x /usr/lib/wine/wine ] || command -v wine >/dev/null; } &&
     [ -f /usr/include/zlib.h ] && [ -d /usr/src/googletest ] &&
     [ -f "$cache_root/libjpeg-turbo-small-i686-w64-mingw32/lib/libjpeg.a" ] &&
@@ -28,7 +29,8 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   libz-mingw-w64-dev zlib1g-dev googletest
   xvfb x11-apps imagemagick
-  cmake ninja-build make python3 dpkg-dev
+  cmake ninja-build make python3 python3-pil python3-pefile dpkg-dev
+  osslsigncode openssl
   locales fonts-ipafont-gothic
 )
 
@@ -86,6 +88,8 @@ add_deb_src() {
 # settings) and the system's own stdio keep the C library's scanf and float
 # formatting out. The flags used are kept beside the library, which is
 # rebuilt when they change.
+# The codec names none of its source files, so no build path reaches a
+# program from it (the shipped-programs test checks that).
 build_libjpeg() {
   local triplet=$1 processor=$2 target_flags=$3
   local prefix="$cache_root/libjpeg-turbo-small-$triplet"
@@ -127,14 +131,18 @@ build_libjpeg x86_64-w64-mingw32 x86_64 ""
 # The POSIX thread library for one target, static, built from Debian's
 # MinGW-w64 source for the oldest Windows the programs run on: Debian's own
 # build targets Vista and later and so imports GetTickCount64, which Windows
-# XP lacks. The build links it in place of the toolchain's.
+# XP lacks. The build links it in place of the toolchain's. Its assertions
+# name their source files: the prefix map records them relative to the work
+# folder, so that no program carries this machine's cache path. The flags
+# are kept beside the library, which is rebuilt when they change.
 build_winpthreads() {
   local triplet=$1 winnt=$2
   local prefix="$cache_root/winpthreads-$winnt-$triplet"
-  [ -f "$prefix/lib/libpthread.a" ] && return 0
+  local work="$cache_root/winpthreads-src-$triplet"
+  local flags="-O2 -D_WIN32_WINNT=$winnt -ffile-prefix-map=$work/="
+  [ -f "$prefix/lib/libpthread.a" ] && [ "$(cat "$prefix/c-flags" 2>/dev/null)" = "$flags" ] && return 0
   echo "setup: building winpthreads for $triplet (Windows $winnt) into $prefix"
   add_deb_src
-  local work="$cache_root/winpthreads-src-$triplet"
   rm -rf "$work"; mkdir -p "$work/build"
   (cd "$work" && apt-get source -qq --download-only mingw-w64 >/dev/null 2>&1)
   tar -xjf "$work"/mingw-w64_*.orig.tar.bz2 -C "$work" --wildcards '*/mingw-w64-libraries/winpthreads'
@@ -144,9 +152,10 @@ build_winpthreads() {
   # looks finished.
   (cd "$work/build" &&
     "$src/configure" --host="$triplet" --prefix="$prefix.part" --enable-static --disable-shared \
-      AR_FLAGS=cr CC="$triplet-gcc-posix" CFLAGS="-O2 -D_WIN32_WINNT=$winnt" >/dev/null &&
+      AR_FLAGS=cr CC="$triplet-gcc-posix" CFLAGS="$flags" >/dev/null &&
     make -j "$(nproc)" ARFLAGS=cr >/dev/null &&
     make install >/dev/null)
+  printf '%s' "$flags" > "$prefix.part/c-flags"
   rm -rf "$prefix"; mv "$prefix.part" "$prefix"
   rm -rf "$work"
 }

@@ -1,29 +1,34 @@
 """Bounded fuzzing of the readers that the release tools trust with outside
 files: the executable reader (payloads, the built updater), the bitmap check
-(logos) and the writer of logo resource files (image_res.py), whose every
+and the conversion of logos, the container reader (what the updater
+carries) and the writer of logo resource files (image_res.py), whose every
 file must read back as the bitmap it was given.
 
 A damaged input must be read or refused with the reader's own error, quickly;
 any other exception is a fault. The seeds in fuzz/seeds are a minimal 32- and
 64-bit program made with the toolchain (an import by name, a version record,
 a manifest, a named raw-data resource and a bitmap) and small bitmaps of each
-header, depth and compression the check accepts. Inputs that once failed are
+header, depth and compression the check accepts, and a small PNG (with
+transparency), JPEG and GIF picture for the conversion. Inputs that once failed are
 kept in fuzz/found and read first; a new failure is written to the working
-folder for adding there.
+folder for adding there. The container reader's seeds are the other seeds
+packed.
 """
 import random
 import struct
 import sys
+import tempfile
 import time
 import unittest
-import zlib
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "tools"))
 from bmp_file import BMPFormatError, read_bitmap_info  # noqa: E402
 from image_res import image_res  # noqa: E402
+from logo_image import LogoError, carriable_logo  # noqa: E402
 from pe_image import PEFormatError, PEImage  # noqa: E402
+from zcontainer import ContainerError, pack, unpack  # noqa: E402
 
 SEEDS = HERE / "fuzz" / "seeds"
 FOUND = HERE / "fuzz" / "found"
@@ -73,9 +78,7 @@ def write_image_res(compress):
         assert [(t, n) for t, n, _ in entries] == [(0, 0), (2, "LOGO")], entries
         carried = entries[1][2]
         if compress:
-            assert carried[:13] == b"ZLIBCompress\x1a"
-            assert struct.unpack_from("<I", carried, 13)[0] == len(bitmap)
-            assert zlib.decompress(carried[17:]) == bitmap
+            assert unpack(carried) == bitmap
         else:
             assert carried == bitmap[14:]
     return check
@@ -129,6 +132,19 @@ class ReaderFuzz(unittest.TestCase):
 
     def test_bitmap_check(self):
         self.fuzz(read_bitmap_info, BMPFormatError, sorted(SEEDS.glob("*.bmp")), 16)
+
+    def test_container_reader(self):
+        with tempfile.TemporaryDirectory(prefix="container-seeds-") as folder:
+            seeds = []
+            for seed in sorted(SEEDS.glob("*")):
+                packed = Path(folder) / f"{seed.name}.z"
+                packed.write_bytes(pack(seed.read_bytes()))
+                seeds.append(packed)
+            self.fuzz(unpack, ContainerError, seeds, 19)
+
+    def test_logo_conversion(self):
+        seeds = [seed for kind in ("bmp", "png", "jpg", "gif") for seed in sorted(SEEDS.glob(f"*.{kind}"))]
+        self.fuzz(carriable_logo, LogoError, seeds, 20)
 
     def test_logo_resource_file_writer(self):
         self.fuzz(write_image_res(False), BMPFormatError, sorted(SEEDS.glob("*.bmp")), 17)

@@ -1,16 +1,22 @@
 """The programs that ship, read from the build folder given as argument:
 the updater and every build of the stand-in product. Each may import only
 functions of Windows' own DLLs that exist on the oldest Windows the programs
-run on, and its header names that Windows."""
+run on, its header names that Windows, and it holds no trace of the machine
+that built it (see machine_traces.py): the second and third arguments are
+the sources and the machine setup's cache."""
 import sys
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent.parent / "tools"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 import system_imports  # noqa: E402
+from machine_traces import traces  # noqa: E402
 from pe_image import PEImage  # noqa: E402
 
 BUILD = Path(sys.argv.pop(1)) if len(sys.argv) > 1 else Path.cwd()
+SOURCES = Path(sys.argv.pop(1)) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent.parent
+CACHE = Path(sys.argv.pop(1)) if len(sys.argv) > 1 else Path.home() / ".cache" / "zelmoria"
 # Windows XP for 32-bit x86; its x64 edition for the 64-bit test build.
 OLDEST_VERSION = {0x14C: (5, 1), 0x8664: (5, 2)}
 
@@ -35,6 +41,11 @@ class ShippedPrograms(unittest.TestCase):
                 image = PEImage(program.read_bytes())
                 self.assertEqual(image.os_version, OLDEST_VERSION[image.machine])
                 self.assertEqual(image.subsystem_version, OLDEST_VERSION[image.machine])
+
+    def test_no_trace_of_the_machine_that_built_them(self):
+        for program in shipped_programs():
+            with self.subTest(program=str(program.relative_to(BUILD))):
+                self.assertEqual(traces(program.read_bytes(), [SOURCES, BUILD, CACHE]), [])
 
     def test_the_check_names_foreign_dlls_and_newer_functions(self):
         allowed = system_imports.load_allowed(0x14C)

@@ -199,6 +199,15 @@ TEST_F(MainWindowLogo, ACompressedLogoInAnImageResIsUnpacked)
     ExpectTheLogoFillsTheWindow(updater, LogoFile("packed.bmp"));
 }
 
+// A PNG logo with transparent parts, made into an Image.res by the release
+// engineer's command: its transparent border shows in the window colour of
+// Windows' default scheme, which the conversion flattened it onto.
+TEST_F(MainWindowLogo, APngLogoShowsWithItsTransparencyFlattened)
+{
+    const TUpdaterCopy updater(ReadWholeFile(LogoFile("transparent.res")));
+    ExpectTheLogoFillsTheWindow(updater, LogoFile("transparent-flattened.bmp"));
+}
+
 // A logo narrower than the buttons reach: the window keeps both buttons, and
 // what the logo does not cover shows the window's own colour.
 TEST_F(MainWindowLogo, ALogoNarrowerThanTheButtonsLeavesTheRestInTheWindowsColour)
