@@ -1,5 +1,6 @@
 #include "framework/ui/Application.h"
 
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/ShiftJis.h"
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/Form.h"
@@ -58,18 +59,14 @@ TForm* TApplication::MainForm() const
 void TApplication::Run(TForm& mainForm)
 {
     TMessageLoop::SetMainWindow(&mainForm);
-    try {
-        if (!TMessageLoop::Terminated())
-            mainForm.Show();
-        while (!TMessageLoop::Terminated())
-            TMessageLoop::HandleMessage();
-    } catch (...) {
+    const TScopeExit endRun([]() noexcept {
         TMessageLoop::SetMainWindow(nullptr);
         TMessageLoop::Reset();
-        throw;
-    }
-    TMessageLoop::SetMainWindow(nullptr);
-    TMessageLoop::Reset();
+    });
+    if (!TMessageLoop::Terminated())
+        mainForm.Show();
+    while (!TMessageLoop::Terminated())
+        TMessageLoop::HandleMessage();
 }
 
 void TApplication::Terminate()

@@ -37,7 +37,7 @@ bool TMessageLoop::Terminated()
     return terminated;
 }
 
-void TMessageLoop::Reset()
+void TMessageLoop::Reset() noexcept
 {
     MSG quit;
     while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
@@ -50,7 +50,7 @@ TWinControl* TMessageLoop::MainWindow()
     return mainWindow;
 }
 
-void TMessageLoop::SetMainWindow(TWinControl* window)
+void TMessageLoop::SetMainWindow(TWinControl* window) noexcept
 {
     mainWindow = window;
 }

@@ -18,9 +18,9 @@ public:
     static bool Terminated();
     // After a run: forgets the request and the quit message it left behind,
     // so that a later run starts afresh.
-    static void Reset();
+    static void Reset() noexcept;
 
     // The window whose closing ends the program while the application runs.
     static TWinControl* MainWindow();
-    static void SetMainWindow(TWinControl* window);
+    static void SetMainWindow(TWinControl* window) noexcept;
 };

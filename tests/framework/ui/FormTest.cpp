@@ -475,23 +475,31 @@ TEST_F(FormTest, DockedAndAnchoredControlsFollowTheClientArea)
     EXPECT_EQ(form->ClientHeight(), 300);
 }
 
-TEST_F(FormTest, DialogHeldByItsCreatorIsDeletedOnceWhicheverGoesFirst)
+TEST_F(FormTest, DialogHasItsCreatorAsItsOneOwnerWhicheverGoesFirst)
 {
-    auto owner = std::make_unique<TPlainForm>(nullptr);
-    owner->HandleNeeded();
-    auto dialog = CreateForm<TfrmDialogTest>(owner.get());
+    auto opener = std::make_unique<TPlainForm>(nullptr);
+    opener->HandleNeeded();
+    auto dialog = CreateForm<TfrmDialogTest>(opener.get());
     dialog->HandleNeeded();
-    EXPECT_EQ(dialog->Owner(), owner.get());
-    owner.reset();
     EXPECT_EQ(dialog->Owner(), nullptr);
+    EXPECT_TRUE(opener->Components().empty());
+    EXPECT_EQ(dialog->PopupParent(), opener.get());
+    // The opener's window takes the dialog's with it.
+    opener.reset();
+    EXPECT_EQ(dialog->PopupParent(), nullptr);
     EXPECT_FALSE(dialog->HandleAllocated());
     dialog.reset();
 
     TPlainForm keeper(nullptr);
     auto second = CreateForm<TfrmDialogTest>(&keeper);
-    EXPECT_EQ(keeper.Components().size(), 1u);
+    EXPECT_EQ(second->PopupParent(), &keeper);
     second.reset();
     EXPECT_TRUE(keeper.Components().empty());
+    // Let go of its popup parent, a form's window stands on its own.
+    auto third = CreateForm<TfrmDialogTest>(&keeper);
+    third->SetPopupParent(nullptr);
+    third->HandleNeeded();
+    EXPECT_EQ(GetWindow(third->Handle(), GW_OWNER), nullptr);
 }
 
 TEST_F(FormTest, MainFormClosingEndsTheMessageLoopUnlessItsCloseQueryRefuses)
