@@ -35,20 +35,18 @@ HWND ShownOrNone(HWND window)
 
 } // namespace
 
-// Errors that escape a window's message handler reach the application from
-// the program's start, before the application object is first asked for.
-const bool errorHandlerInstalled = [] {
-    TWinControl::SetErrorHandler(
-        [](TObject* sender, std::exception_ptr error) noexcept { Application().HandleException(sender, error); });
-    return true;
-}();
-
 TApplication::TApplication() : title_(ProgramName()) {}
 
 TApplication& Application()
 {
     static TApplication application;
     return application;
+}
+
+void TApplication::InstallErrorHook()
+{
+    TMessageLoop::SetErrorHandler(
+        [](TObject* sender, std::exception_ptr error) noexcept { Application().HandleException(sender, error); });
 }
 
 TForm* TApplication::MainForm() const
@@ -60,6 +58,8 @@ void TApplication::Run(TForm& mainForm)
 {
     TMessageLoop::SetMainWindow(&mainForm);
     const TScopeExit endRun([]() noexcept {
+        // What a window reported after the last message is not lost.
+        TMessageLoop::HandleReportedErrors();
         TMessageLoop::SetMainWindow(nullptr);
         TMessageLoop::Reset();
     });
