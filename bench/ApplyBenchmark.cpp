@@ -17,6 +17,7 @@
 
 #include "bench/BenchTiming.h"
 #include "framework/runtime/Errors.h"
+#include "framework/runtime/ProgramStart.h"
 #include "framework/runtime/Streams.h"
 #include "updater/ApplyStep.h"
 
@@ -171,6 +172,7 @@ void Run(const char* name, int repetitions)
 
 int main(int argc, char** argv)
 {
+    RecordProgramStart();
     if (argc < 2) {
         std::fprintf(stderr, "usage: apply_benchmark PAYLOAD [REPETITIONS]\n");
         return 2;

@@ -18,6 +18,7 @@
 #include "bitmap/UMaskedImage.h"
 #include "bitmap/USafetyBitmap.h"
 #include "framework/runtime/Errors.h"
+#include "framework/runtime/ProgramStart.h"
 
 namespace {
 
@@ -188,6 +189,7 @@ void Draws(int repetitions)
 
 int main(int argc, char** argv)
 {
+    RecordProgramStart();
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRepetitions;
     try {
         MaskBuild(TPixelFormat::Bit24, 3, repetitions);

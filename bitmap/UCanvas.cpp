@@ -13,8 +13,8 @@ HDC TMemoryCanvas::GetReferenceDC()
     if (referenceDC_)
         return referenceDC_;
     if (!screenDC_)
-        screenDC_ = GetDC(nullptr);
-    return screenDC_;
+        screenDC_.emplace();
+    return screenDC_->Handle();
 }
 
 void TMemoryCanvas::SelectBitmap(HBITMAP bitmap)
@@ -23,15 +23,12 @@ void TMemoryCanvas::SelectBitmap(HBITMAP bitmap)
     const HDC dc = Handle();
     RestorePreviousBitmap();
     if (bitmap)
-        previousBitmap_ = SelectObject(dc, bitmap);
+        selectedBitmap_.emplace(dc, bitmap);
 }
 
 void TMemoryCanvas::RestorePreviousBitmap()
 {
-    if (!previousBitmap_)
-        return;
-    SelectObject(memoryDC_, previousBitmap_);
-    previousBitmap_ = nullptr;
+    selectedBitmap_.reset();
 }
 
 void TMemoryCanvas::FreeHandles()
@@ -39,21 +36,19 @@ void TMemoryCanvas::FreeHandles()
     if (memoryDC_) {
         RestorePreviousBitmap();
         SetHandle(nullptr);
-        DeleteDC(memoryDC_);
-        memoryDC_ = nullptr;
+        memoryDC_.reset();
     }
-    if (screenDC_) {
-        ReleaseDC(nullptr, screenDC_);
-        screenDC_ = nullptr;
-    }
+    screenDC_.reset();
 }
 
 void TMemoryCanvas::CreateHandle()
 {
-    memoryDC_ = CreateCompatibleDC(nullptr);
-    if (!memoryDC_)
+    memoryDC_.emplace();
+    if (!*memoryDC_) {
+        memoryDC_.reset();
         throw EOutOfResources();
-    SetHandle(memoryDC_);
+    }
+    SetHandle(memoryDC_->Handle());
     // The font keeps its size in points on the reference device.
     const int pixelsPerInch = GetDeviceCaps(GetReferenceDC(), LOGPIXELSY);
     if (pixelsPerInch != Font().PixelsPerInch()) {
@@ -61,7 +56,7 @@ void TMemoryCanvas::CreateHandle()
         Font().SetPixelsPerInch(pixelsPerInch);
         Font().SetSize(points);
     }
-    if (!previousBitmap_)
+    if (!selectedBitmap_)
         SelectBitmap(GetBitmapHandle());
 }
 

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "framework/graphics/Canvas.h"
+#include "framework/runtime/Handles.h"
 
 // A canvas that draws into a bitmap selected into its own memory context,
 // with a separate reference context for device metrics (the screen unless
@@ -30,10 +33,10 @@ protected:
     virtual HBITMAP GetBitmapHandle() = 0;
 
 private:
-    HGDIOBJ previousBitmap_ = nullptr;
     HDC referenceDC_ = nullptr;
-    HDC memoryDC_ = nullptr;
-    HDC screenDC_ = nullptr;
+    std::optional<TMemoryDC> memoryDC_;
+    std::optional<TSelectedObject> selectedBitmap_;
+    std::optional<TWindowDC> screenDC_;
 };
 
 // The context that describes the device a canvas draws on: a memory

@@ -57,30 +57,13 @@ HPALETTE CreateDefaultPalette()
     return palette;
 }
 
-// The default palette for the rest of the run.
-class TDefaultPalette {
-public:
-    TDefaultPalette() : palette_(CreateDefaultPalette()) {}
-    ~TDefaultPalette()
-    {
-        if (palette_)
-            DeleteObject(palette_);
-    }
-    TDefaultPalette(const TDefaultPalette&) = delete;
-    TDefaultPalette& operator=(const TDefaultPalette&) = delete;
-
-    HPALETTE Handle() const { return palette_; }
-
-private:
-    HPALETTE palette_;
-};
-
 } // namespace
 
 HPALETTE GetDefaultPalette()
 {
-    static const TDefaultPalette palette;
-    return palette.Handle();
+    // Made once, for the rest of the run.
+    static const TGdiObject<HPALETTE> palette(CreateDefaultPalette());
+    return palette.Get();
 }
 
 HPALETTE LoadPaletteResource(HMODULE module, const char* name, const char* type)

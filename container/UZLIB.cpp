@@ -11,6 +11,8 @@ namespace {
 
 constexpr char kSignature[] = "ZLIBCompress\x1A";
 constexpr std::int32_t kSignatureSize = 13;
+// The signature, then the inflated size in four bytes, lowest first.
+constexpr std::int32_t kHeaderSize = kSignatureSize + 4;
 constexpr std::int32_t kInputBlock = 65536;
 constexpr std::int32_t kOutputPiece = 61440;
 
@@ -25,7 +27,6 @@ void Free(voidpf, voidpf address)
 }
 
 // Pulls inflated bytes from a zlib stream read block by block from a source.
-// Unused input is handed back to the source when the reader goes away.
 class TInflateReader {
 public:
     explicit TInflateReader(TStream& source) : source_(source), sourcePosition_(source.Position()), input_(kInputBlock)
@@ -36,12 +37,7 @@ public:
             throw EZLibError();
     }
 
-    ~TInflateReader()
-    {
-        if (z_.avail_in > 0)
-            source_.Seek(-static_cast<std::int64_t>(z_.avail_in), TSeekOrigin::Current);
-        inflateEnd(&z_);
-    }
+    ~TInflateReader() { inflateEnd(&z_); }
 
     TInflateReader(const TInflateReader&) = delete;
     TInflateReader& operator=(const TInflateReader&) = delete;
@@ -68,6 +64,15 @@ public:
             if (Inflate() == Z_STREAM_END)
                 return;
         }
+    }
+
+    // Puts the source right after the compressed data: the input read ahead
+    // and not used goes back.
+    void HandBackUnused()
+    {
+        if (z_.avail_in > 0)
+            source_.Seek(-static_cast<std::int64_t>(z_.avail_in), TSeekOrigin::Current);
+        z_.avail_in = 0;
     }
 
 private:
@@ -105,27 +110,22 @@ EZLibError::EZLibError() : Exception("error") {}
 
 bool ReadContainerHeader(TStream& stream, std::int32_t& declaredSize)
 {
-    std::int64_t position = stream.Position();
-    struct Restore {
-        TStream& stream;
-        std::int64_t& position;
-        ~Restore() { stream.SetPosition(position); }
-    } restore{stream, position};
-
-    char signature[kSignatureSize];
-    if (stream.Read(signature, kSignatureSize) != kSignatureSize ||
-        std::memcmp(signature, kSignature, kSignatureSize) != 0)
-        return false;
-
-    std::uint8_t size[4];
-    if (stream.Read(size, 4) != 4)
-        throw EZLibError();
+    // Read in one go and the position set once afterwards: whatever the
+    // answer, no step is left to undo.
+    const std::int64_t start = stream.Position();
+    std::uint8_t header[kHeaderSize] = {};
+    const std::int32_t got = stream.Read(header, kHeaderSize);
+    const bool marked = got >= kSignatureSize && std::memcmp(header, kSignature, kSignatureSize) == 0;
+    const std::uint8_t* size = header + kSignatureSize;
     const auto declared = static_cast<std::int32_t>(size[0] | size[1] << 8 | size[2] << 16 |
                                                     static_cast<std::uint32_t>(size[3]) << 24);
-    if (declared <= 0)
+    const bool valid = marked && got == kHeaderSize && declared > 0;
+    stream.SetPosition(valid ? start + kHeaderSize : start);
+    if (!marked)
+        return false;
+    if (!valid)
         throw EZLibError();
     declaredSize = declared;
-    position = stream.Position();
     return true;
 }
 
@@ -140,4 +140,5 @@ void DecompressContainer(TStream& source, TStream& destination, std::int32_t dec
         left -= n;
     }
     reader.VerifyEnd();
+    reader.HandBackUnused();
 }

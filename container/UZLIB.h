@@ -23,5 +23,5 @@ bool ReadContainerHeader(TStream& stream, std::int32_t& declaredSize);
 
 // Inflates exactly declaredSize bytes from the zlib stream at the source's
 // position into the destination. Afterwards the source stands right after
-// the compressed data that was used.
+// the compressed data that was used; after a failure, somewhere within it.
 void DecompressContainer(TStream& source, TStream& destination, std::int32_t declaredSize);

@@ -5,32 +5,6 @@
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/StartupMarks.h"
 
-namespace {
-
-// The clip region of a device context, given back on leaving: what the paint
-// step takes out of it must not hide the child controls drawn after it.
-class TSavedClipRegion {
-public:
-    explicit TSavedClipRegion(HDC dc) : dc_(dc), region_(CreateRectRgn(0, 0, 0, 0))
-    {
-        had_ = region_ && GetClipRgn(dc_, region_.Get()) == 1;
-    }
-    ~TSavedClipRegion()
-    {
-        if (region_)
-            SelectClipRgn(dc_, had_ ? region_.Get() : nullptr);
-    }
-    TSavedClipRegion(const TSavedClipRegion&) = delete;
-    TSavedClipRegion& operator=(const TSavedClipRegion&) = delete;
-
-private:
-    HDC dc_;
-    TGdiObject<HRGN> region_;
-    bool had_ = false;
-};
-
-} // namespace
-
 void TImageEx::SetImageIndex(std::int32_t index)
 {
     if (index == imageIndex_)
@@ -82,6 +56,8 @@ void TImageEx::Loaded()
 
 void TImageEx::Paint(TCanvas& canvas)
 {
+    // What the paint step takes out of the clip region must not hide the
+    // child controls drawn after it.
     const TSavedClipRegion clip(canvas.Handle());
     canvas.Brush().Assign(Brush());
     const RECT client = ClientRect();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "container/UZLIB.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/ShiftJis.h"
 
 namespace {
@@ -27,60 +28,52 @@ std::string NewUniqueFile(const std::string& folder)
 // again unless it has been moved in place of the target.
 class TTemporaryFile {
 public:
-    explicit TTemporaryFile(const std::string& target) : path_(NewUniqueFile(FolderOf(target)))
+    explicit TTemporaryFile(const std::string& target)
+        : file_(NewUniqueFile(FolderOf(target))), handle_(OpenEmpty(file_.Path(), target))
     {
-        if (path_.empty())
+        if (!handle_)
             throw EFCreateError(target, GetLastError());
-        handle_ = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            DeleteFileA(path_.c_str());
-            throw EFCreateError(target, error);
-        }
     }
-
-    ~TTemporaryFile()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        if (!path_.empty())
-            DeleteFileA(path_.c_str());
-    }
-
-    TTemporaryFile(const TTemporaryFile&) = delete;
-    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
 
     // One write, then flushed and closed: the file must be complete on disk
     // before it may take the target's place.
     void WriteAll(const void* data, std::int64_t size)
     {
         DWORD done = 0;
-        if (size > 0 && !WriteFile(handle_, data, static_cast<DWORD>(size), &done, nullptr))
+        if (size > 0 && !WriteFile(handle_.Get(), data, static_cast<DWORD>(size), &done, nullptr))
             throw EWriteError(GetLastError());
         if (done != size)
             throw EWriteError();
-        const bool flushed = FlushFileBuffers(handle_);
+        const bool flushed = FlushFileBuffers(handle_.Get());
         const DWORD flushError = flushed ? 0 : GetLastError();
-        const bool closed = CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
+        const bool closed = handle_.Close();
         if (!flushed || !closed)
             throw EWriteError(flushed ? GetLastError() : flushError);
     }
 
     void MoveOver(const std::string& target)
     {
-        if (MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-            (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && ReplaceByRenaming(path_, target))) {
-            path_.clear();
+        const std::string& path = file_.Path();
+        if (MoveFileExA(path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+            (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && ReplaceByRenaming(path, target))) {
+            file_.Keep();
             return;
         }
         throw EFCreateError(target, GetLastError());
     }
 
 private:
-    std::string path_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    static HANDLE OpenEmpty(const std::string& path, const std::string& target)
+    {
+        if (path.empty())
+            throw EFCreateError(target, GetLastError());
+        return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    // Declared first: the handle is closed before the file is deleted.
+    TFileDeletion file_;
+    TKernelHandle handle_;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "updater/FMain.h"
 
 #include "framework/controls/GlyphButton.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/StringTable.h"
 #include "framework/runtime/Text.h"
 #include "framework/ui/Application.h"
@@ -70,14 +71,10 @@ void TfrmMain::btnSetupClick(TObject*)
 {
     btnSetup->SetVisible(false);
     btnAbort->SetVisible(false);
-    struct ShowAgain {
-        TfrmMain& form;
-        ~ShowAgain()
-        {
-            form.btnSetup->SetVisible(true);
-            form.btnAbort->SetVisible(true);
-        }
-    } showAgain{*this};
+    const TScopeExit showAgain([this]() noexcept {
+        btnSetup->SetVisible(true);
+        btnAbort->SetVisible(true);
+    });
     RunUpdate();
 }
 

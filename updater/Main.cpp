@@ -8,6 +8,7 @@
 
 #include "bitmap/USafetyBitmap.h"
 #include "framework/controls/StandardClasses.h"
+#include "framework/runtime/ProgramStart.h"
 #include "framework/runtime/StartupMarks.h"
 #include "framework/ui/Application.h"
 #include "imagepack/ImagePackClasses.h"
@@ -28,6 +29,12 @@ void __gnu_cxx::__verbose_terminate_handler()
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     MarkStartup(TStartupMark::Entry);
+    // First the record that the libraries ask (which thread is the main one,
+    // which platform family runs the program), then the display of errors
+    // that escape the windows' handlers, then the classes the layouts and
+    // pictures name.
+    RecordProgramStart();
+    Application().InstallErrorHook();
     // Every bitmap and JPEG image a picture loads, for the whole run, is a
     // safety one.
     const TSafetyBitmapRegistration safetyBitmaps;

@@ -1,11 +1,19 @@
 #include "updater/UExecuteCheck.h"
 
-TExecuteBlocker::TExecuteBlocker(const std::string& mutexName)
+namespace {
+
+// The platform's answer for the name, with its error code as the only one
+// set: a code left over from an earlier call cannot be taken for this one's.
+HANDLE CreateOwnedMutex(const std::string& mutexName)
 {
-    // Cleared first so that a code left over from an earlier call cannot be
-    // taken for this one's.
     SetLastError(ERROR_SUCCESS);
-    handle_ = CreateMutexA(nullptr, TRUE, mutexName.c_str());
+    return CreateMutexA(nullptr, TRUE, mutexName.c_str());
+}
+
+} // namespace
+
+TExecuteBlocker::TExecuteBlocker(const std::string& mutexName) : mutex_(CreateOwnedMutex(mutexName))
+{
     // Any code counts as refusal: ERROR_ALREADY_EXISTS comes with a handle to
     // the existing mutex, other codes (a name used by another kind of object)
     // with none.
@@ -13,17 +21,9 @@ TExecuteBlocker::TExecuteBlocker(const std::string& mutexName)
         CloseMutex();
 }
 
-TExecuteBlocker::~TExecuteBlocker()
-{
-    CloseMutex();
-}
-
 void TExecuteBlocker::CloseMutex()
 {
-    if (handle_) {
-        CloseHandle(handle_);
-        handle_ = nullptr;
-    }
+    mutex_.Close();
 }
 
 TExecuteGuard BlockExecution(const std::string& mutexName)

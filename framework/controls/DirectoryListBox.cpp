@@ -4,6 +4,7 @@
 
 #include "framework/controls/Label.h"
 #include "framework/controls/ListPictures.h"
+#include "framework/runtime/FolderEntries.h"
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/ShiftJis.h"
 #include "framework/runtime/Text.h"
@@ -44,16 +45,10 @@ std::vector<std::size_t> Separators(const std::string& path)
 std::vector<std::string> Subfolders(const std::string& base)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((base + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::string name = entry.cFileName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    for (const TFolderEntry& entry : FindEntries(base + "*")) {
+        if (entry.isFolder)
+            names.push_back(entry.name);
+    }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_LESS_THAN;
     });

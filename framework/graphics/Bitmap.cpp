@@ -24,8 +24,7 @@ public:
     }
     ~TDestinationState()
     {
-        if (oldPalette_)
-            SelectPalette(dc_, oldPalette_, TRUE);
+        palette_.reset();
         SetStretchBltMode(dc_, stretchMode_);
         SetBkColor(dc_, backColor_);
         SetTextColor(dc_, textColor_);
@@ -38,7 +37,7 @@ public:
     {
         if (!palette || !(GetDeviceCaps(dc_, RASTERCAPS) & RC_PALETTE))
             return;
-        oldPalette_ = SelectPalette(dc_, palette, TRUE);
+        palette_.emplace(dc_, palette, true);
         ::RealizePalette(dc_);
     }
 
@@ -47,7 +46,7 @@ private:
     COLORREF textColor_;
     COLORREF backColor_;
     int stretchMode_;
-    HPALETTE oldPalette_ = nullptr;
+    std::optional<TSelectedPalette> palette_;
 };
 
 constexpr RGBQUAD kBlack{0, 0, 0, 0};
@@ -170,8 +169,8 @@ public:
     TPixelFormat format = TPixelFormat::Device;
     TBitmapHandleType type = TBitmapHandleType::DDB;
     bool monochrome = false;
-    HBITMAP handle = nullptr;
-    HPALETTE palette = nullptr;
+    TGdiObject<HBITMAP> handle;
+    TGdiObject<HPALETTE> palette;
     DIBSECTION section{};
     TBitmapCanvas* selectedIn = nullptr;
 };
@@ -184,7 +183,7 @@ public:
     ~TBitmapCanvas() override { FreeContext(); }
 
     void FreeContext();
-    HDC Context() const { return context_; }
+    HDC Context() const { return context_ ? context_->Handle() : nullptr; }
 
 protected:
     void CreateHandle() override;
@@ -202,9 +201,7 @@ protected:
 private:
     TBitmap& bitmap_;
     TBitmapImage* selected_ = nullptr;
-    HDC context_ = nullptr;
-    HGDIOBJ oldBitmap_ = nullptr;
-    HPALETTE oldPalette_ = nullptr;
+    std::optional<TSelectedBitmap> context_;
 };
 
 namespace {
@@ -224,7 +221,7 @@ public:
             SetViewportOrgEx(dc_, 0, 0, nullptr);
             SetWindowOrgEx(dc_, 0, 0, nullptr);
         } else {
-            own_.emplace(image.handle, image.palette);
+            own_.emplace(image.handle.Get(), image.palette.Get());
             dc_ = own_->Handle();
         }
     }
@@ -242,10 +239,6 @@ private:
 TBitmapImage::~TBitmapImage()
 {
     ReleaseSelection();
-    if (handle)
-        DeleteObject(handle);
-    if (palette)
-        DeleteObject(palette);
 }
 
 void TBitmapImage::ReleaseSelection()
@@ -256,7 +249,7 @@ void TBitmapImage::ReleaseSelection()
 
 void TBitmapImage::Adopt(HBITMAP bitmap)
 {
-    handle = bitmap;
+    handle.Reset(bitmap);
     DIBSECTION description{};
     const int size = GetObjectA(bitmap, sizeof description, &description);
     if (size == sizeof description && description.dsBm.bmBits) {
@@ -267,7 +260,7 @@ void TBitmapImage::Adopt(HBITMAP bitmap)
         format = FormatOf(description.dsBmih.biBitCount, description.dsBmih.biCompression, description.dsBitfields);
         const std::vector<RGBQUAD> colors = ColorTable();
         monochrome = description.dsBmih.biBitCount == 1 && IsBlackAndWhite(colors);
-        palette = PaletteFromColors(colors);
+        palette.Reset(PaletteFromColors(colors));
     } else if (size >= static_cast<int>(sizeof(BITMAP))) {
         type = TBitmapHandleType::DDB;
         width = description.dsBm.bmWidth;
@@ -308,19 +301,10 @@ void TBitmapCanvas::CreateHandle()
 {
     TBitmapImage& image = *bitmap_.image_;
     image.ReleaseSelection();
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        throw EOutOfResources();
-    if (image.handle)
-        oldBitmap_ = SelectObject(dc, image.handle);
-    if (image.palette) {
-        oldPalette_ = SelectPalette(dc, image.palette, TRUE);
-        ::RealizePalette(dc);
-    }
-    context_ = dc;
+    context_.emplace(image.handle.Get(), image.palette.Get());
     selected_ = &image;
     image.selectedIn = this;
-    SetHandle(dc);
+    SetHandle(context_->Handle());
 }
 
 void TBitmapCanvas::FreeContext()
@@ -329,14 +313,7 @@ void TBitmapCanvas::FreeContext()
     if (!context_)
         return;
     SetHandle(nullptr);
-    if (oldBitmap_)
-        SelectObject(context_, oldBitmap_);
-    if (oldPalette_)
-        SelectPalette(context_, oldPalette_, TRUE);
-    DeleteDC(context_);
-    context_ = nullptr;
-    oldBitmap_ = nullptr;
-    oldPalette_ = nullptr;
+    context_.reset();
     selected_->selectedIn = nullptr;
     selected_ = nullptr;
 }
@@ -393,7 +370,7 @@ std::shared_ptr<TBitmapImage> BlankImage(int width, int height, TPixelFormat for
         image->format = type == TBitmapHandleType::DDB ? TPixelFormat::Device : format;
         image->type = type;
         image->monochrome = monochrome;
-        image->palette = CopyPalette(palette);
+        image->palette.Reset(CopyPalette(palette));
         return image;
     }
     if (type == TBitmapHandleType::DDB) {
@@ -433,8 +410,8 @@ std::shared_ptr<TBitmapImage> BlankImage(int width, int height, TPixelFormat for
         image = AdoptedImage(CreateSection(header, &bits));
     }
     if (!image->palette)
-        image->palette = CopyPalette(palette);
-    TSelectedBitmap selected(image->handle);
+        image->palette.Reset(CopyPalette(palette));
+    TSelectedBitmap selected(image->handle.Get());
     PatBlt(selected.Handle(), 0, 0, width, height, WHITENESS);
     return image;
 }
@@ -443,10 +420,10 @@ std::shared_ptr<TBitmapImage> BlankImage(int width, int height, TPixelFormat for
 std::shared_ptr<TBitmapImage> ConvertedImage(TBitmapImage& source, int width, int height, TPixelFormat format,
                                              TBitmapHandleType type, bool monochrome)
 {
-    auto image = BlankImage(width, height, format, type, monochrome, source.palette);
+    auto image = BlankImage(width, height, format, type, monochrome, source.palette.Get());
     if (image->handle && source.handle) {
         const TImageContext from(source);
-        TSelectedBitmap to(image->handle, image->palette);
+        TSelectedBitmap to(image->handle.Get(), image->palette.Get());
         BitBlt(to.Handle(), 0, 0, std::min(width, source.width), std::min(height, source.height), from.Handle(), 0,
                0, SRCCOPY);
     }
@@ -464,12 +441,8 @@ std::shared_ptr<TBitmapImage> CopiedImage(TBitmapImage& source)
     auto image = AdoptedImage(CreateSection(header, &bits));
     GdiFlush();
     std::memcpy(bits, source.section.dsBm.bmBits, SectionSize(source.section.dsBmih));
-    if (source.palette) {
-        HPALETTE own = CopyPalette(source.palette);
-        if (image->palette)
-            DeleteObject(image->palette);
-        image->palette = own;
-    }
+    if (source.palette)
+        image->palette.Reset(CopyPalette(source.palette.Get()));
     return image;
 }
 
@@ -614,7 +587,7 @@ void TBitmap::DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part)
     TCanvasLock lock(own);
     const HDC source = own.Handle();
     TDestinationState state(destination);
-    state.RealizePalette(image_->palette);
+    state.RealizePalette(image_->palette.Get());
     // A monochrome source shows its set bits white and clear bits black.
     SetTextColor(destination, RGB(0, 0, 0));
     SetBkColor(destination, RGB(255, 255, 255));
@@ -646,17 +619,17 @@ HBITMAP TBitmap::Handle()
 {
     Unshare();
     image_->ReleaseSelection();
-    return image_->handle;
+    return image_->handle.Get();
 }
 
 bool TBitmap::HandleAllocated() const
 {
-    return image_->handle != nullptr;
+    return static_cast<bool>(image_->handle);
 }
 
 void TBitmap::SetHandle(HBITMAP handle)
 {
-    if (handle && handle == image_->handle)
+    if (handle && handle == image_->handle.Get())
         return;
     ReplaceImage(AdoptedImage(handle));
     Changed(this);
@@ -666,7 +639,7 @@ HBITMAP TBitmap::ReleaseHandle()
 {
     Unshare();
     image_->ReleaseSelection();
-    HBITMAP handle = std::exchange(image_->handle, nullptr);
+    HBITMAP handle = image_->handle.Release();
     ReplaceImage(std::make_shared<TBitmapImage>());
     Changed(this);
     return handle;
@@ -721,23 +694,21 @@ void TBitmap::SetMonochrome(bool monochrome)
 
 HPALETTE TBitmap::Palette() const
 {
-    return image_->palette;
+    return image_->palette.Get();
 }
 
 void TBitmap::SetPalette(HPALETTE palette)
 {
-    if (palette == image_->palette)
+    if (palette == image_->palette.Get())
         return;
     Unshare();
     TBitmapImage& image = *image_;
     image.ReleaseSelection();
-    if (image.palette)
-        DeleteObject(image.palette);
-    image.palette = palette;
+    image.palette.Reset(palette);
     const int bitCount = image.section.dsBmih.biBitCount;
     if (palette && image.type == TBitmapHandleType::DIB && image.handle && bitCount <= 8) {
         const std::vector<RGBQUAD> colors = PaletteColors(palette, 1 << bitCount);
-        TSelectedBitmap selected(image.handle);
+        TSelectedBitmap selected(image.handle.Get());
         SetDIBColorTable(selected.Handle(), 0, static_cast<UINT>(colors.size()), colors.data());
         image.monochrome = bitCount == 1 && IsBlackAndWhite(colors);
     }
@@ -827,7 +798,7 @@ void TBitmap::SaveToStream(TStream& stream) const
         dib.bits.resize(static_cast<std::size_t>(dib.Stride()) * dib.height);
         image.ReleaseSelection();
         const TWindowDC screen;
-        if (!GetDIBits(screen.Handle(), image.handle, 0, static_cast<UINT>(dib.height), dib.bits.data(),
+        if (!GetDIBits(screen.Handle(), image.handle.Get(), 0, static_cast<UINT>(dib.height), dib.bits.data(),
                        header.Info(), DIB_RGB_COLORS))
             throw EOutOfResources();
         if (image.monochrome)
@@ -868,14 +839,10 @@ void TBitmap::LoadFromResourceID(HINSTANCE instance, int id)
 void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette)
 {
     if (format == CF_DIB) {
-        const void* block = GlobalLock(data);
-        if (!block)
+        const TGlobalLock block(data);
+        if (!block.Data())
             throw EInvalidGraphic(kInvalidBitmapMessage);
-        struct TUnlock {
-            HANDLE data;
-            ~TUnlock() { GlobalUnlock(data); }
-        } unlock{data};
-        LoadFromPackedDib(block, GlobalSize(data));
+        LoadFromPackedDib(block.Data(), block.Size());
         return;
     }
     if (format == CF_BITMAP) {
@@ -893,7 +860,7 @@ void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette
                                 TBitmapHandleType::DDB, description.bmBitsPixel * description.bmPlanes == 1, palette);
         if (image->handle) {
             TSelectedBitmap from(bitmap, palette);
-            TSelectedBitmap to(image->handle, image->palette);
+            TSelectedBitmap to(image->handle.Get(), image->palette.Get());
             BitBlt(to.Handle(), 0, 0, description.bmWidth, description.bmHeight, from.Handle(), 0, 0, SRCCOPY);
         }
         ReplaceImage(std::move(image));
@@ -953,14 +920,10 @@ bool GetDIB(HBITMAP bitmap, HPALETTE palette, void* info, void* bits)
     const BITMAPINFOHEADER header = OwnDepthHeader(bitmap);
     std::memcpy(info, &header, sizeof header);
     const TWindowDC screen;
-    HPALETTE oldPalette = nullptr;
-    if (palette) {
-        oldPalette = SelectPalette(screen.Handle(), palette, FALSE);
+    const TSelectedPalette selected(screen.Handle(), palette, false);
+    if (palette)
         RealizePalette(screen.Handle());
-    }
     const int lines = GetDIBits(screen.Handle(), bitmap, 0, static_cast<UINT>(header.biHeight), bits,
                                 static_cast<BITMAPINFO*>(info), DIB_RGB_COLORS);
-    if (oldPalette)
-        SelectPalette(screen.Handle(), oldPalette, FALSE);
     return lines == header.biHeight;
 }

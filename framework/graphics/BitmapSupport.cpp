@@ -4,23 +4,22 @@
 
 #include "framework/graphics/Graphic.h"
 
-TSelectedBitmap::TSelectedBitmap(HBITMAP bitmap, HPALETTE palette) : dc_(CreateCompatibleDC(nullptr))
+namespace {
+
+HDC MadeOrRaise(const TMemoryDC& dc)
 {
-    if (!dc_)
+    if (!dc)
         throw EOutOfResources();
-    oldBitmap_ = SelectObject(dc_, bitmap);
-    if (palette) {
-        oldPalette_ = SelectPalette(dc_, palette, TRUE);
-        RealizePalette(dc_);
-    }
+    return dc.Handle();
 }
 
-TSelectedBitmap::~TSelectedBitmap()
+} // namespace
+
+TSelectedBitmap::TSelectedBitmap(HBITMAP bitmap, HPALETTE palette)
+    : bitmap_(MadeOrRaise(dc_), bitmap), palette_(dc_.Handle(), palette, true)
 {
-    if (oldPalette_)
-        SelectPalette(dc_, oldPalette_, TRUE);
-    SelectObject(dc_, oldBitmap_);
-    DeleteDC(dc_);
+    if (palette)
+        RealizePalette(dc_.Handle());
 }
 
 std::vector<RGBQUAD> PaletteColors(HPALETTE palette, int limit)

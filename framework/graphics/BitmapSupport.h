@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "framework/runtime/Handles.h"
+
 // Pieces of the bitmap code that other bitmap libraries share: a bitmap
 // header with room for any colour table, a memory context holding one
 // bitmap, and conversions between palettes and colour tables.
@@ -23,16 +25,15 @@ struct TDibHeader {
 class TSelectedBitmap {
 public:
     explicit TSelectedBitmap(HBITMAP bitmap, HPALETTE palette = nullptr);
-    ~TSelectedBitmap();
     TSelectedBitmap(const TSelectedBitmap&) = delete;
     TSelectedBitmap& operator=(const TSelectedBitmap&) = delete;
 
-    HDC Handle() const { return dc_; }
+    HDC Handle() const { return dc_.Handle(); }
 
 private:
-    HDC dc_;
-    HGDIOBJ oldBitmap_ = nullptr;
-    HPALETTE oldPalette_ = nullptr;
+    TMemoryDC dc_;
+    TSelectedObject bitmap_;
+    TSelectedPalette palette_;
 };
 
 // The palette's first entries (at most limit, at most 256) as colour-table

@@ -6,24 +6,9 @@
 TCanvas::TCanvas()
 {
     // A changed tool has a new handle, so the old one must leave the context.
-    brush_.OnChange = TNotifyEvent([this](TObject*) {
-        if (dc_ && (selected_ & kBrush)) {
-            SelectObject(dc_, oldBrush_);
-            selected_ &= ~kBrush;
-        }
-    });
-    font_.OnChange = TNotifyEvent([this](TObject*) {
-        if (dc_ && (selected_ & kFont)) {
-            SelectObject(dc_, oldFont_);
-            selected_ &= ~kFont;
-        }
-    });
-    pen_.OnChange = TNotifyEvent([this](TObject*) {
-        if (dc_ && (selected_ & kPen)) {
-            SelectObject(dc_, oldPen_);
-            selected_ &= ~kPen;
-        }
-    });
+    brush_.OnChange = TNotifyEvent([this](TObject*) { brushSelection_.reset(); });
+    font_.OnChange = TNotifyEvent([this](TObject*) { fontSelection_.reset(); });
+    pen_.OnChange = TNotifyEvent([this](TObject*) { penSelection_.reset(); });
 }
 
 TCanvas::~TCanvas()
@@ -56,38 +41,26 @@ void TCanvas::CreateHandle()
 
 void TCanvas::DeselectTools()
 {
-    if (!dc_)
-        return;
-    if (selected_ & kFont)
-        SelectObject(dc_, oldFont_);
-    if (selected_ & kBrush)
-        SelectObject(dc_, oldBrush_);
-    if (selected_ & kPen)
-        SelectObject(dc_, oldPen_);
-    selected_ = 0;
+    fontSelection_.reset();
+    brushSelection_.reset();
+    penSelection_.reset();
 }
 
 void TCanvas::Require(unsigned tools)
 {
     HDC dc = Handle();
-    if ((tools & kFont) && !(selected_ & kFont)) {
-        oldFont_ = SelectObject(dc, font_.Handle());
-        selected_ |= kFont;
-    }
+    if ((tools & kFont) && !fontSelection_)
+        fontSelection_.emplace(dc, font_.Handle());
     if ((tools & kFont))
         SetTextColor(dc, ColorToRGB(font_.Color()));
-    if ((tools & kBrush) && !(selected_ & kBrush)) {
-        oldBrush_ = SelectObject(dc, brush_.Handle());
-        selected_ |= kBrush;
-    }
+    if ((tools & kBrush) && !brushSelection_)
+        brushSelection_.emplace(dc, brush_.Handle());
     if (tools & kBrush) {
         SetBkColor(dc, ColorToRGB(brush_.Color()));
         SetBkMode(dc, brush_.Style() == TBrushStyle::Solid ? OPAQUE : TRANSPARENT);
     }
-    if ((tools & kPen) && !(selected_ & kPen)) {
-        oldPen_ = SelectObject(dc, pen_.Handle());
-        selected_ |= kPen;
-    }
+    if ((tools & kPen) && !penSelection_)
+        penSelection_.emplace(dc, pen_.Handle());
 }
 
 void TCanvas::Changing()

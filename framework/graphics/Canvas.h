@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string_view>
 
 #include "framework/graphics/Graphics.h"
@@ -86,10 +87,9 @@ private:
     void DeselectTools();
 
     HDC dc_ = nullptr;
-    unsigned selected_ = 0;
-    HGDIOBJ oldFont_ = nullptr;
-    HGDIOBJ oldBrush_ = nullptr;
-    HGDIOBJ oldPen_ = nullptr;
+    std::optional<TSelectedObject> fontSelection_;
+    std::optional<TSelectedObject> brushSelection_;
+    std::optional<TSelectedObject> penSelection_;
     TBrush brush_;
     TFont font_;
     TPen pen_;

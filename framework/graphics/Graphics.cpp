@@ -13,11 +13,6 @@ const TEnumNames& TBrush::StyleNames()
     return names;
 }
 
-TBrush::~TBrush()
-{
-    FreeHandle();
-}
-
 void TBrush::SetColor(TColor color)
 {
     if (color == color_)
@@ -49,17 +44,14 @@ HBRUSH TBrush::Handle()
             brush.lbHatch = static_cast<ULONG_PTR>(static_cast<int>(style_) - static_cast<int>(TBrushStyle::Horizontal));
             break;
         }
-        handle_ = CreateBrushIndirect(&brush);
+        handle_.Reset(CreateBrushIndirect(&brush));
     }
-    return handle_;
+    return handle_.Get();
 }
 
 void TBrush::FreeHandle()
 {
-    if (handle_) {
-        DeleteObject(handle_);
-        handle_ = nullptr;
-    }
+    handle_.Reset();
 }
 
 void TBrush::DefineProperties(TProperties& properties)
@@ -90,11 +82,6 @@ int ScreenPixelsPerInch()
 }
 
 TFont::TFont() : pixelsPerInch_(ScreenPixelsPerInch()) {}
-
-TFont::~TFont()
-{
-    FreeHandle();
-}
 
 void TFont::SetName(const std::string& name)
 {
@@ -165,17 +152,14 @@ HFONT TFont::Handle()
         font.lfQuality = DEFAULT_QUALITY;
         font.lfPitchAndFamily = DEFAULT_PITCH;
         lstrcpynA(font.lfFaceName, name_.c_str(), LF_FACESIZE);
-        handle_ = CreateFontIndirectA(&font);
+        handle_.Reset(CreateFontIndirectA(&font));
     }
-    return handle_;
+    return handle_.Get();
 }
 
 void TFont::FreeHandle()
 {
-    if (handle_) {
-        DeleteObject(handle_);
-        handle_ = nullptr;
-    }
+    handle_.Reset();
 }
 
 void TFont::DefineProperties(TProperties& properties)
@@ -202,11 +186,6 @@ void TFont::Assign(const TPersistent& source)
     style_ = font->style_;
     FreeHandle();
     Changed();
-}
-
-TPen::~TPen()
-{
-    FreeHandle();
 }
 
 void TPen::SetColor(TColor color)
@@ -240,17 +219,14 @@ HPEN TPen::Handle()
 {
     if (!handle_) {
         static constexpr int kStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL};
-        handle_ = CreatePen(kStyles[static_cast<int>(style_)], width_, ColorToRGB(color_));
+        handle_.Reset(CreatePen(kStyles[static_cast<int>(style_)], width_, ColorToRGB(color_)));
     }
-    return handle_;
+    return handle_.Get();
 }
 
 void TPen::FreeHandle()
 {
-    if (handle_) {
-        DeleteObject(handle_);
-        handle_ = nullptr;
-    }
+    handle_.Reset();
 }
 
 void TPen::DefineProperties(TProperties& properties)

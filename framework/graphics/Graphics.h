@@ -7,6 +7,7 @@
 
 #include "framework/runtime/Colors.h"
 #include "framework/runtime/Components.h"
+#include "framework/runtime/Handles.h"
 
 // Drawing tools that announce every change through OnChange and keep a GDI
 // handle made on demand, remade after a change.
@@ -23,7 +24,6 @@ enum class TBrushStyle { Solid, Clear, Horizontal, Vertical, FDiagonal, BDiagona
 class TBrush : public TGraphicsObject {
 public:
     TBrush() = default;
-    ~TBrush() override;
     TBrush(const TBrush&) = delete;
     TBrush& operator=(const TBrush&) = delete;
 
@@ -44,7 +44,7 @@ private:
 
     TColor color_ = clWhite;
     TBrushStyle style_ = TBrushStyle::Solid;
-    HBRUSH handle_ = nullptr;
+    TGdiObject<HBRUSH> handle_;
 };
 
 enum TFontStyle : std::uint32_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -52,7 +52,6 @@ enum TFontStyle : std::uint32_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsS
 class TFont : public TGraphicsObject {
 public:
     TFont();
-    ~TFont() override;
     TFont(const TFont&) = delete;
     TFont& operator=(const TFont&) = delete;
 
@@ -87,7 +86,7 @@ private:
     int pixelsPerInch_;
     TColor color_ = clWindowText;
     std::uint32_t style_ = 0;
-    HFONT handle_ = nullptr;
+    TGdiObject<HFONT> handle_;
 };
 
 enum class TPenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Clear };
@@ -95,7 +94,6 @@ enum class TPenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Clear };
 class TPen : public TGraphicsObject {
 public:
     TPen() = default;
-    ~TPen() override;
     TPen(const TPen&) = delete;
     TPen& operator=(const TPen&) = delete;
 
@@ -117,7 +115,7 @@ private:
     TColor color_ = clBlack;
     int width_ = 1;
     TPenStyle style_ = TPenStyle::Solid;
-    HPEN handle_ = nullptr;
+    TGdiObject<HPEN> handle_;
 };
 
 // Pixels per inch of the screen.

@@ -23,27 +23,24 @@ private:
 
 TPrinter::TPrinter() : canvas_(std::make_unique<TPrinterCanvas>(*this)) {}
 
-TPrinter::~TPrinter()
-{
-    canvas_.reset();
-    if (dc_)
-        DeleteDC(dc_);
-}
+TPrinter::~TPrinter() = default;
 
 HDC TPrinter::Handle()
 {
     if (dc_)
-        return dc_;
+        return dc_->Handle();
     // The default printer is recorded as "name,driver,port".
     char device[512] = {};
     GetProfileStringA("windows", "device", "", device, sizeof device);
     const std::string entry = device;
     const std::string name = entry.substr(0, entry.find(','));
     if (!name.empty())
-        dc_ = CreateDCA("WINSPOOL", name.c_str(), nullptr, nullptr);
-    if (!dc_)
+        dc_.emplace(CreateDCA("WINSPOOL", name.c_str(), nullptr, nullptr));
+    if (!dc_ || !*dc_) {
+        dc_.reset();
         throw EPrinter("プリンタが選択されていません");
-    return dc_;
+    }
+    return dc_->Handle();
 }
 
 TCanvas& TPrinter::Canvas()

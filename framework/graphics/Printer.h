@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 
 #include "framework/graphics/Canvas.h"
+#include "framework/runtime/Handles.h"
 
 class EPrinter : public Exception {
 public:
@@ -26,7 +28,8 @@ public:
     TCanvas& Canvas();
 
 private:
-    HDC dc_ = nullptr;
+    std::optional<TCreatedDC> dc_;
+    // Declared after the context: the canvas lets go of it first.
     std::unique_ptr<TPrinterCanvas> canvas_;
 };
 

@@ -255,10 +255,8 @@ TComponent::~TComponent()
 void TComponent::MarkDestroying(bool destroying)
 {
     destroying_ = destroying;
-    for (TComponent* component : components_) {
-        if (!component->heldElsewhere_)
-            component->MarkDestroying(destroying);
-    }
+    for (TComponent* component : components_)
+        component->MarkDestroying(destroying);
 }
 
 void TComponent::BeginDestruction()
@@ -276,10 +274,8 @@ void TComponent::BeginDestruction()
 
 void TComponent::BeforeDestructionOfTree()
 {
-    for (auto at = components_.rbegin(); at != components_.rend(); ++at) {
-        if (!(*at)->heldElsewhere_)
-            (*at)->BeforeDestructionOfTree();
-    }
+    for (auto at = components_.rbegin(); at != components_.rend(); ++at)
+        (*at)->BeforeDestructionOfTree();
     BeforeDestruction();
 }
 
@@ -287,15 +283,8 @@ void TComponent::DestroyComponents()
 {
     MarkDestroying(true);
     // Reverse order of creation; each one leaves this list as it goes.
-    while (!components_.empty()) {
-        TComponent* component = components_.back();
-        if (component->heldElsewhere_) {
-            component->owner_ = nullptr;
-            components_.pop_back();
-        } else {
-            delete component;
-        }
-    }
+    while (!components_.empty())
+        delete components_.back();
 }
 
 void FreeComponent(TComponent* component)

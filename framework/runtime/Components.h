@@ -197,11 +197,6 @@ public:
     const std::vector<TComponent*>& Components() const { return components_; }
     TComponent* FindComponent(std::string_view name) const;
 
-    // For a component that its creator also holds and deletes (a dialog made
-    // with CreateForm): an owner that goes first lets go of it instead of
-    // deleting it, so it is deleted exactly once.
-    void MarkHeldElsewhere() { heldElsewhere_ = true; }
-
     // True from the start of reading a layout until the component's Loaded.
     bool Loading() const { return loading_; }
     void BeginLoading() { loading_ = true; }
@@ -236,7 +231,6 @@ private:
     std::string name_;
     std::vector<TComponent*> components_;
     bool loading_ = false;
-    bool heldElsewhere_ = false;
     bool destroying_ = false;
 };
 

@@ -2,45 +2,37 @@
 
 namespace {
 
-struct TStartRecord {
-    DWORD mainThreadId;
-    DWORD platformId;
-};
-
-TStartRecord& Record()
-{
-    static TStartRecord record = [] {
-        OSVERSIONINFOA version{};
-        version.dwOSVersionInfoSize = sizeof version;
-        GetVersionExA(&version);
-        return TStartRecord{GetCurrentThreadId(), version.dwPlatformId};
-    }();
-    return record;
-}
-
-// Static initialisation runs on the main thread before the program's entry,
-// so the record is taken there even when the first question comes later from
-// another thread.
-const bool recordedAtStart = (Record(), true);
+// Written once by the entry, before any other thread exists.
+DWORD mainThreadId = 0;
+DWORD platformId = 0;
 
 } // namespace
 
+void RecordProgramStart()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    mainThreadId = GetCurrentThreadId();
+    platformId = version.dwPlatformId;
+}
+
 DWORD MainThreadId()
 {
-    return Record().mainThreadId;
+    return mainThreadId;
 }
 
 bool IsMainThread()
 {
-    return GetCurrentThreadId() == Record().mainThreadId;
+    return GetCurrentThreadId() == mainThreadId;
 }
 
 DWORD PlatformId()
 {
-    return Record().platformId;
+    return platformId;
 }
 
-void SetPlatformIdForTests(DWORD platformId)
+void SetPlatformIdForTests(DWORD id)
 {
-    Record().platformId = platformId;
+    platformId = id;
 }

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
-// What the program records once at its start, on the main thread, before its
-// own code runs: the main thread's identifier and the platform identifier.
+// What the program records at its start, on the main thread, before its own
+// code runs: the main thread's identifier and the platform identifier. The
+// program's entry calls RecordProgramStart first thing; the questions below
+// answer what it recorded.
+void RecordProgramStart();
 
 DWORD MainThreadId();
 bool IsMainThread();

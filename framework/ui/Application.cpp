@@ -1,5 +1,6 @@
 #include "framework/ui/Application.h"
 
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/ShiftJis.h"
 #include "framework/runtime/StartupMarks.h"
 #include "framework/ui/DisabledWindows.h"
@@ -35,20 +36,18 @@ HWND ShownOrNone(HWND window)
 
 } // namespace
 
-// Errors that escape a window's message handler reach the application from
-// the program's start, before the application object is first asked for.
-const bool errorHandlerInstalled = [] {
-    TWinControl::SetErrorHandler(
-        [](TObject* sender, std::exception_ptr error) noexcept { Application().HandleException(sender, error); });
-    return true;
-}();
-
 TApplication::TApplication() : title_(ProgramName()) {}
 
 TApplication& Application()
 {
     static TApplication application;
     return application;
+}
+
+void TApplication::InstallErrorHook()
+{
+    TMessageLoop::SetErrorHandler(
+        [](TObject* sender, std::exception_ptr error) noexcept { Application().HandleException(sender, error); });
 }
 
 TForm* TApplication::MainForm() const
@@ -59,20 +58,18 @@ TForm* TApplication::MainForm() const
 void TApplication::Run(TForm& mainForm)
 {
     TMessageLoop::SetMainWindow(&mainForm);
-    try {
-        if (!TMessageLoop::Terminated()) {
-            mainForm.Show();
-            MarkStartup(TStartupMark::MainWindowShown);
-        }
-        while (!TMessageLoop::Terminated())
-            TMessageLoop::HandleMessage();
-    } catch (...) {
+    const TScopeExit endRun([]() noexcept {
+        // What a window reported after the last message is not lost.
+        TMessageLoop::HandleReportedErrors();
         TMessageLoop::SetMainWindow(nullptr);
         TMessageLoop::Reset();
-        throw;
+    });
+    if (!TMessageLoop::Terminated()) {
+        mainForm.Show();
+        MarkStartup(TStartupMark::MainWindowShown);
     }
-    TMessageLoop::SetMainWindow(nullptr);
-    TMessageLoop::Reset();
+    while (!TMessageLoop::Terminated())
+        TMessageLoop::HandleMessage();
 }
 
 void TApplication::Terminate()

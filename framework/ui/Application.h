@@ -19,6 +19,11 @@ class TApplication : public TObject {
 public:
     TApplication();
 
+    // From here on, errors that escape a window's message handler come to
+    // HandleException, once the message loop has dispatched the message.
+    // The program's entry installs it at the start.
+    void InstallErrorHook();
+
     // The caption of the application's message boxes; the program's file
     // name until it is set.
     const std::string& Title() const { return title_; }
@@ -28,7 +33,8 @@ public:
     TForm* MainForm() const;
     // Shows the main form and dispatches messages until Terminate, or the
     // main form closing, ends the run. A run asked to end before it starts
-    // (a failed start-up) shows nothing.
+    // (a failed start-up) shows nothing. Errors that windows reported and
+    // the loop has not handed on yet go to the handler as the run ends.
     void Run(TForm& mainForm);
     // Ends the run: Terminated answers true from now on until the run ends.
     void Terminate();

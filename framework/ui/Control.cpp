@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "framework/runtime/FlagScope.h"
+#include "framework/ui/MessageLoop.h"
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {}
 
@@ -265,22 +266,7 @@ bool IsDoubleClick(UINT message)
     return message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK;
 }
 
-TWinControl::TErrorHandler errorHandler = nullptr;
-
-void HandleError(TObject* sender, std::exception_ptr error) noexcept
-{
-    // Without an application nothing could show the error.
-    if (!errorHandler)
-        std::terminate();
-    errorHandler(sender, error);
-}
-
 } // namespace
-
-void TWinControl::SetErrorHandler(TErrorHandler handler)
-{
-    errorHandler = handler;
-}
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner)
 {
@@ -293,6 +279,7 @@ TWinControl::~TWinControl()
     while (!controls_.empty())
         controls_.back()->SetParent(nullptr);
     DestroyHandle();
+    TMessageLoop::ForgetSender(this);
 }
 
 TWinControl* TWinControl::FromHandle(HWND window)
@@ -404,7 +391,7 @@ LRESULT CALLBACK TWinControl::WindowProc(HWND window, UINT message, WPARAM wPara
     try {
         return control->WndProc(message, wParam, lParam);
     } catch (...) {
-        HandleError(control, std::current_exception());
+        TMessageLoop::ReportError(control, std::current_exception());
     }
     return 0;
 }

@@ -10,8 +10,6 @@
 #include "framework/graphics/Graphics.h"
 #include "framework/runtime/Components.h"
 
-#include <exception>
-
 class TCanvas;
 class TWinControl;
 
@@ -165,11 +163,6 @@ struct TCreateParams {
 // properties; property changes after that go to the window at once.
 class TWinControl : public TControl {
 public:
-    // Receives every error that escapes a message handler of a window; no
-    // exception may pass into the system's code that called the window.
-    using TErrorHandler = void (*)(TObject* sender, std::exception_ptr error) noexcept;
-    static void SetErrorHandler(TErrorHandler handler);
-
     explicit TWinControl(TComponent* owner);
     ~TWinControl() override;
 

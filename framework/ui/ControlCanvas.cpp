@@ -20,24 +20,22 @@ void TControlCanvas::Detach()
 
 void TControlCanvas::Release()
 {
-    if (obtainedFrom_)
+    if (obtained_)
         SetHandle(nullptr);
 }
 
 void TControlCanvas::CreateHandle()
 {
-    HWND window = control_.Handle();
-    HDC dc = GetDC(window);
-    if (!dc)
-        throw ECanvasError("デバイスコンテキストを取得できません", GetLastError());
-    obtainedFrom_ = window;
-    SetHandle(dc);
+    obtained_.emplace(control_.Handle());
+    if (!obtained_->Handle()) {
+        const DWORD error = GetLastError();
+        obtained_.reset();
+        throw ECanvasError("デバイスコンテキストを取得できません", error);
+    }
+    SetHandle(obtained_->Handle());
 }
 
 void TControlCanvas::HandleReleasing()
 {
-    if (!obtainedFrom_)
-        return;
-    ReleaseDC(obtainedFrom_, Handle());
-    obtainedFrom_ = nullptr;
+    obtained_.reset();
 }

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "framework/graphics/Canvas.h"
+#include "framework/runtime/Handles.h"
 
 class TWinControl;
 
@@ -26,7 +29,7 @@ protected:
 
 private:
     TWinControl& control_;
-    HWND obtainedFrom_ = nullptr;
+    std::optional<TWindowDC> obtained_;
 };
 
 // Keeps a control canvas on a borrowed device context for one scope.

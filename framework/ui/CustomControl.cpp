@@ -4,25 +4,6 @@
 
 #include "framework/runtime/Handles.h"
 
-namespace {
-
-class TPaintScope {
-public:
-    explicit TPaintScope(HWND window) : window_(window) { dc_ = BeginPaint(window_, &paint_); }
-    ~TPaintScope() { EndPaint(window_, &paint_); }
-    TPaintScope(const TPaintScope&) = delete;
-    TPaintScope& operator=(const TPaintScope&) = delete;
-
-    HDC Dc() const { return dc_; }
-
-private:
-    HWND window_;
-    PAINTSTRUCT paint_{};
-    HDC dc_;
-};
-
-} // namespace
-
 TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner), canvas_(*this) {}
 
 TCustomControl::~TCustomControl()
@@ -52,8 +33,8 @@ LRESULT TCustomControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 1;
     case WM_PAINT: {
         canvas_.Release();
-        const TPaintScope paint(Handle());
-        PaintWindow(paint.Dc());
+        const TPaintDC paint(Handle());
+        PaintWindow(paint.Handle());
         return 0;
     }
     case WM_LBUTTONDOWN:

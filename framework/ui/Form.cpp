@@ -81,6 +81,22 @@ TForm::~TForm()
 {
     // The controls use this window and the form's handlers.
     DestroyComponents();
+    SetPopupParent(nullptr);
+    for (TForm* popup : popups_)
+        popup->popupParent_ = nullptr;
+}
+
+void TForm::SetPopupParent(TForm* parent)
+{
+    if (parent == popupParent_)
+        return;
+    if (popupParent_) {
+        auto& siblings = popupParent_->popups_;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    }
+    popupParent_ = parent;
+    if (popupParent_)
+        popupParent_->popups_.push_back(this);
 }
 
 TForm* TForm::FromWindow(HWND window)
@@ -135,9 +151,8 @@ void TForm::CreateParams(TCreateParams& params)
         params.style |= WS_VISIBLE;
     if (!Enabled())
         params.style |= WS_DISABLED;
-    // A dialog stays above the form that owns it.
-    auto* ownerForm = dynamic_cast<TForm*>(Owner());
-    params.parent = ownerForm ? ownerForm->Handle() : nullptr;
+    // A dialog stays above the form that opened it.
+    params.parent = popupParent_ ? popupParent_->Handle() : nullptr;
 }
 
 void TForm::CreateHandle()
@@ -311,28 +326,23 @@ int TForm::ShowModal()
     ReleaseCapture();
     modal_ = true;
     modalResult_ = mrNone;
-    try {
-        const TDisabledWindows disabled(Handle());
-        Show();
-        while (modalResult_ == mrNone) {
-            TMessageLoop::HandleMessage();
-            if (TMessageLoop::Terminated())
-                modalResult_ = mrCancel;
-            else if (modalResult_ != mrNone && !CloseQuery())
-                modalResult_ = mrNone;
-        }
-    } catch (...) {
-        EndModal(previousActive);
-        throw;
+    const TScopeExit endModal([this, previousActive]() noexcept { EndModal(previousActive); });
+    // Left before the run ends: the other windows are enabled again by the
+    // time the form hides, so hiding it hands the activation back to them.
+    const TDisabledWindows disabled(Handle());
+    Show();
+    while (modalResult_ == mrNone) {
+        TMessageLoop::HandleMessage();
+        if (TMessageLoop::Terminated())
+            modalResult_ = mrCancel;
+        else if (modalResult_ != mrNone && !CloseQuery())
+            modalResult_ = mrNone;
     }
-    EndModal(previousActive);
     return modalResult_;
 }
 
-void TForm::EndModal(HWND previousActive)
+void TForm::EndModal(HWND previousActive) noexcept
 {
-    // The other windows are enabled again by now, so hiding this one hands
-    // the activation back to them.
     Hide();
     modal_ = false;
     if (previousActive && IsWindow(previousActive))

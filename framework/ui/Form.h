@@ -44,6 +44,12 @@ public:
 
     static TForm* FromWindow(HWND window);
 
+    // The form whose window this one's stays above (a dialog's opener), or
+    // none. Set before the window is made; a popup parent that goes first
+    // leaves none.
+    TForm* PopupParent() const { return popupParent_; }
+    void SetPopupParent(TForm* parent);
+
     // Reads the layout resource, binds the published controls and runs
     // OnCreate.
     void CreateFromLayout();
@@ -138,7 +144,7 @@ private:
     TWinControl* CancelControl() const;
     TWinControl* ControlWithId(int id) const;
     LRESULT RealizePalettes(bool foreground);
-    void EndModal(HWND previousActive);
+    void EndModal(HWND previousActive) noexcept;
 
     TMethodTable methods_;
     std::vector<TField> fields_;
@@ -152,20 +158,22 @@ private:
     int modalResult_ = mrNone;
     TWinControl* activeControl_ = nullptr;
     HWND savedFocus_ = nullptr;
+    TForm* popupParent_ = nullptr;
+    // The forms that have this one as their popup parent.
+    std::vector<TForm*> popups_;
 };
 
 // The form a control stands on, if any.
 TForm* ParentForm(const TControl& control);
 
-// Creates a form of class F from its layout. An owner (usually the form that
-// opens it as a dialog) keeps the dialog's window above its own; the caller
-// holds and destroys the form.
+// Creates a form of class F from its layout; the caller is its one owner,
+// holds it and destroys it. A popup parent (the form that opens it as a
+// dialog) keeps the new form's window above its own.
 template <class F>
-TComponentPtr<F> CreateForm(TComponent* owner)
+TComponentPtr<F> CreateForm(TForm* popupParent)
 {
-    TComponentPtr<F> form(new F(owner));
-    if (owner)
-        form->MarkHeldElsewhere();
+    TComponentPtr<F> form(new F(nullptr));
+    form->SetPopupParent(popupParent);
     form->CreateFromLayout();
     return form;
 }

@@ -1,5 +1,7 @@
 #include "framework/ui/MessageLoop.h"
 
+#include <vector>
+
 #include "framework/ui/Control.h"
 
 namespace {
@@ -7,9 +9,15 @@ namespace {
 bool terminated = false;
 TWinControl* mainWindow = nullptr;
 
-} // namespace
+struct TReportedError {
+    TObject* sender;
+    std::exception_ptr error;
+};
 
-void TMessageLoop::HandleMessage()
+TMessageLoop::TErrorHandler errorHandler = nullptr;
+std::vector<TReportedError> reported;
+
+void DispatchNextMessage()
 {
     MSG message;
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);
@@ -26,6 +34,14 @@ void TMessageLoop::HandleMessage()
     DispatchMessageA(&message);
 }
 
+} // namespace
+
+void TMessageLoop::HandleMessage()
+{
+    DispatchNextMessage();
+    HandleReportedErrors();
+}
+
 void TMessageLoop::Terminate()
 {
     terminated = true;
@@ -37,7 +53,7 @@ bool TMessageLoop::Terminated()
     return terminated;
 }
 
-void TMessageLoop::Reset()
+void TMessageLoop::Reset() noexcept
 {
     MSG quit;
     while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
@@ -50,7 +66,44 @@ TWinControl* TMessageLoop::MainWindow()
     return mainWindow;
 }
 
-void TMessageLoop::SetMainWindow(TWinControl* window)
+void TMessageLoop::SetMainWindow(TWinControl* window) noexcept
 {
     mainWindow = window;
+}
+
+void TMessageLoop::SetErrorHandler(TErrorHandler handler)
+{
+    errorHandler = handler;
+}
+
+void TMessageLoop::ReportError(TObject* sender, std::exception_ptr error) noexcept
+{
+    if (!errorHandler)
+        std::terminate();
+    try {
+        reported.push_back({sender, error});
+    } catch (...) {
+        // No room to keep it: handled at once rather than lost.
+        errorHandler(sender, error);
+    }
+}
+
+void TMessageLoop::HandleReportedErrors() noexcept
+{
+    // Taken one at a time from the front: a handler that runs a loop of its
+    // own may take the next ones itself, and a sender that goes meanwhile is
+    // forgotten in the list.
+    for (std::size_t count = reported.size(); count > 0 && !reported.empty() && errorHandler; --count) {
+        const TReportedError next = reported.front();
+        reported.erase(reported.begin());
+        errorHandler(next.sender, next.error);
+    }
+}
+
+void TMessageLoop::ForgetSender(const TObject* sender) noexcept
+{
+    for (TReportedError& error : reported) {
+        if (error.sender == sender)
+            error.sender = nullptr;
+    }
 }

@@ -8,6 +8,7 @@
 #include "framework/graphics/Metafile.h"
 #include "framework/runtime/Layout.h"
 #include "framework/ui/Application.h"
+#include "framework/ui/MessageLoop.h"
 #include "imagepack/ImagePackClasses.h"
 #include "imagepack/UImageEx.h"
 #include "imagepack/UMatrixImagePack.h"
@@ -108,6 +109,9 @@ protected:
     }
     void TearDown() override
     {
+        // The tests paint outside a message loop: what the windows reported
+        // is handed on here.
+        TMessageLoop::HandleReportedErrors();
         form.reset();
         Application().SetOnException({});
         EXPECT_TRUE(errors.empty()) << errors.front();

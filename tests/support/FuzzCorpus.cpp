@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "framework/runtime/FolderEntries.h"
+#include "framework/runtime/Handles.h"
+
 namespace {
 
 std::string Environment(const char* name, const char* fallback)
@@ -19,13 +22,14 @@ std::string Environment(const char* name, const char* fallback)
 
 TFuzzBytes ReadFileBytes(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const TKernelHandle file(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         throw std::runtime_error("cannot open " + path);
-    TFuzzBytes bytes(GetFileSize(file, nullptr));
+    TFuzzBytes bytes(GetFileSize(file.Get(), nullptr));
     DWORD done = 0;
-    const BOOL read = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(file);
+    const BOOL read =
+        bytes.empty() || ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
     if (!read || done != bytes.size())
         throw std::runtime_error("cannot read " + path);
     return bytes;
@@ -56,15 +60,10 @@ TFuzzBytes Inflate(const TFuzzBytes& stream, const std::string& path)
 std::vector<std::string> FileNames(const std::string& folder)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(entry.cFileName);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    for (const TFolderEntry& entry : FindEntries(folder + "\\*")) {
+        if (!entry.isFolder)
+            names.push_back(entry.name);
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -132,6 +131,17 @@ std::string FindingsFolder(const std::string& target)
     return folder;
 }
 
+// Opens the fault file of this process in the target's findings folder and
+// puts its path into the buffer (MAX_PATH characters).
+HANDLE OpenFaultFile(char* path, const std::string& target)
+{
+    // Named for this process: a campaign that goes on after a fault starts
+    // a new one, which must not take the file over.
+    std::snprintf(path, MAX_PATH, "%s\\fault-%lu-%lu.bin", FindingsFolder(target).c_str(),
+                  static_cast<unsigned long>(GetCurrentProcessId()), static_cast<unsigned long>(GetTickCount()));
+    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+}
+
 } // namespace
 
 std::string SaveFinding(const std::string& target, const std::string& kind, const TFuzzBytes& bytes)
@@ -139,28 +149,19 @@ std::string SaveFinding(const std::string& target, const std::string& kind, cons
     char name[64];
     std::snprintf(name, sizeof name, "%s-%016llx.bin", kind.c_str(), static_cast<unsigned long long>(Hash(bytes)));
     const std::string path = FindingsFolder(target) + "\\" + name;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
+    const TKernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (file) {
         DWORD done = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-        CloseHandle(file);
+        WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
     }
     return path;
 }
 
-TFaultFile::TFaultFile(const std::string& target)
-{
-    // Named for this process: a campaign that goes on after a fault starts
-    // a new one, which must not take the file over.
-    std::snprintf(path_, sizeof path_, "%s\\fault-%lu-%lu.bin", FindingsFolder(target).c_str(),
-                  static_cast<unsigned long>(GetCurrentProcessId()), static_cast<unsigned long>(GetTickCount()));
-    handle_ = CreateFileA(path_, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-}
+TFaultFile::TFaultFile(const std::string& target) : handle_(OpenFaultFile(path_, target)) {}
 
 TFaultFile::~TFaultFile()
 {
-    if (handle_ != INVALID_HANDLE_VALUE)
-        CloseHandle(handle_);
+    handle_.Close();
     if (!written_)
         DeleteFileA(path_);
 }
@@ -168,8 +169,8 @@ TFaultFile::~TFaultFile()
 const char* TFaultFile::Write(const TFuzzBytes& bytes)
 {
     DWORD done = 0;
-    WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    FlushFileBuffers(handle_);
+    WriteFile(handle_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    FlushFileBuffers(handle_.Get());
     written_ = true;
     return path_;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/runtime/Handles.h"
 #include "tests/support/FuzzMutator.h"
 
 // The inputs a fuzzer starts from, kept in the repository per reader:
@@ -48,6 +49,6 @@ public:
 
 private:
     char path_[MAX_PATH];
-    HANDLE handle_;
+    TKernelHandle handle_;
     bool written_ = false;
 };

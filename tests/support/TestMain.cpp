@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/runtime/ProgramStart.h"
+#include "framework/ui/Application.h"
 #include "tests/support/TestMain.h"
 
 int main(int argc, char** argv)
 {
+    // The program's own start comes first, as in the product's entry.
+    RecordProgramStart();
+    Application().InstallErrorHook();
     testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     const testing::UnitTest& run = *testing::UnitTest::GetInstance();

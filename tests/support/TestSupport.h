@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/runtime/FolderEntries.h"
+#include "framework/runtime/Handles.h"
+
 // The build folder as a Windows path (set by the test runner).
 inline std::string BuildDir()
 {
@@ -27,15 +30,15 @@ inline std::string UniqueName(const std::string& base)
 inline std::vector<unsigned char> ReadWholeFile(const std::string& path)
 {
     std::vector<unsigned char> data;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const TKernelHandle file(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return data;
-    data.resize(GetFileSize(file, nullptr));
+    data.resize(GetFileSize(file.Get(), nullptr));
     DWORD done = 0;
     if (!data.empty())
-        ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
+        ReadFile(file.Get(), data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
     data.resize(done);
-    CloseHandle(file);
     return data;
 }
 
@@ -61,21 +64,13 @@ public:
 private:
     static void RemoveTree(const std::string& folder)
     {
-        WIN32_FIND_DATAA entry;
-        HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = entry.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                const std::string path = folder + "\\" + name;
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(path);
-                else
-                    DeleteFileA(path.c_str());
-            } while (FindNextFileA(find, &entry));
-            FindClose(find);
+        for (const TFolderEntry& entry : FindEntries(folder + "\\*")) {
+            const std::string path = folder + "\\" + entry.name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.isFolder)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
         }
         RemoveDirectoryA(folder.c_str());
     }

@@ -6,22 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "framework/runtime/FolderEntries.h"
 #include "framework/runtime/Streams.h"
 
-// Names of the files in a folder, sorted.
+// Names of the entries of a folder, sorted.
 inline std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::string name = entry.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    for (const TFolderEntry& entry : FindEntries(folder + "\\*"))
+        names.push_back(entry.name);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "framework/controls/Bevel.h"
 #include "framework/controls/Edit.h"
@@ -345,6 +347,47 @@ TEST_F(FormTest, ErrorWithoutAHandlerGoesToTheStandardErrorDisplay)
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
 }
 
+TEST_F(FormTest, TheErrorBoxAppearsOnlyAfterTheFailingHandlerHasReturned)
+{
+    auto form = Create();
+    // The failing click runs inside another handler, as a message sent from
+    // it; the box must wait until the loop has that handler's message back.
+    std::atomic<bool> outerRunning = false;
+    form->btnOk->OnClick = TNotifyEvent([&](TObject*) {
+        outerRunning = true;
+        SendMessageA(form->btnFail->Handle(), BM_CLICK, 0, 0);
+        outerRunning = false;
+    });
+    std::atomic<bool> runningWhenShown = true;
+    PostClick(*form->btnOk);
+    TMessageBoxWatcher watcher(form->Handle(), 10000, [&] { runningWhenShown = outerRunning.load(); });
+    EXPECT_EQ(RunModal(*form), mrOk);
+    const auto& seen = watcher.Wait();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, "テストの失敗.");
+    EXPECT_FALSE(runningWhenShown) << "the box came up inside the handler that sent the failing message";
+}
+
+TEST_F(FormTest, AnErrorOutsideALoopWaitsForItAndForgetsASenderThatWent)
+{
+    std::vector<TObject*> senders;
+    Application().SetOnException(
+        TExceptionEvent([&](TObject* from, const std::exception&) { senders.push_back(from); }));
+    auto form = Create();
+    form->Show();
+    SendMessageA(form->btnFail->Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(senders.empty());
+    TMessageLoop::HandleReportedErrors();
+    ASSERT_EQ(senders.size(), 1u);
+    EXPECT_EQ(senders[0], form.get());
+
+    SendMessageA(form->btnFail->Handle(), BM_CLICK, 0, 0);
+    form.reset();
+    TMessageLoop::HandleReportedErrors();
+    ASSERT_EQ(senders.size(), 2u);
+    EXPECT_EQ(senders[1], nullptr);
+}
+
 // Closing a box activates its owner; a main window not yet shown (a failed
 // start-up) stays unseen.
 TEST_F(FormTest, OnlyAWindowOnTheScreenOwnsAMessageBox)
@@ -475,23 +518,31 @@ TEST_F(FormTest, DockedAndAnchoredControlsFollowTheClientArea)
     EXPECT_EQ(form->ClientHeight(), 300);
 }
 
-TEST_F(FormTest, DialogHeldByItsCreatorIsDeletedOnceWhicheverGoesFirst)
+TEST_F(FormTest, DialogHasItsCreatorAsItsOneOwnerWhicheverGoesFirst)
 {
-    auto owner = std::make_unique<TPlainForm>(nullptr);
-    owner->HandleNeeded();
-    auto dialog = CreateForm<TfrmDialogTest>(owner.get());
+    auto opener = std::make_unique<TPlainForm>(nullptr);
+    opener->HandleNeeded();
+    auto dialog = CreateForm<TfrmDialogTest>(opener.get());
     dialog->HandleNeeded();
-    EXPECT_EQ(dialog->Owner(), owner.get());
-    owner.reset();
     EXPECT_EQ(dialog->Owner(), nullptr);
+    EXPECT_TRUE(opener->Components().empty());
+    EXPECT_EQ(dialog->PopupParent(), opener.get());
+    // The opener's window takes the dialog's with it.
+    opener.reset();
+    EXPECT_EQ(dialog->PopupParent(), nullptr);
     EXPECT_FALSE(dialog->HandleAllocated());
     dialog.reset();
 
     TPlainForm keeper(nullptr);
     auto second = CreateForm<TfrmDialogTest>(&keeper);
-    EXPECT_EQ(keeper.Components().size(), 1u);
+    EXPECT_EQ(second->PopupParent(), &keeper);
     second.reset();
     EXPECT_TRUE(keeper.Components().empty());
+    // Let go of its popup parent, a form's window stands on its own.
+    auto third = CreateForm<TfrmDialogTest>(&keeper);
+    third->SetPopupParent(nullptr);
+    third->HandleNeeded();
+    EXPECT_EQ(GetWindow(third->Handle(), GW_OWNER), nullptr);
 }
 
 TEST_F(FormTest, MainFormClosingEndsTheMessageLoopUnlessItsCloseQueryRefuses)
