@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "framework/graphics/Graphics.h"
+#include "framework/graphics/DrawingTools.h"
 #include "framework/ui/CustomControl.h"
 
 // A brush whose colour and style are stored with a layout even when they are

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 
 class TBitmap;
 class TLabel;

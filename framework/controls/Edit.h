@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 
 // A single-line text field: the platform's EDIT. OnChange follows every
 // change of the text, typed or set by the program.

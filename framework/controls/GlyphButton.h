@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "framework/graphics/Graphic.h"
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 
 // A push button with a caption and an optional glyph picture beside it. It is
 // the platform's BUTTON, drawn by the framework, so that it stays a real

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 
 // A line of text: the platform's STATIC, so that screen readers find it. An
 // "&" in the caption underlines the next character, and Alt with that

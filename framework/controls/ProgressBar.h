@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 
 // The platform's progress bar; the position is kept within minimum and
 // maximum.

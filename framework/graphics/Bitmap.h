@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/graphics/Canvas.h"
+#include "framework/graphics/DibExport.h"
 #include "framework/graphics/Graphic.h"
 
 enum class TPixelFormat { Device, Bit1, Bit4, Bit8, Bit15, Bit16, Bit24, Bit32, Custom };
@@ -121,13 +122,3 @@ private:
     mutable std::unique_ptr<TBitmapCanvas> canvas_;
     TColor transparentColor_ = clDefault;
 };
-
-// The device-independent form of any bitmap handle in its own depth
-// (uncompressed; deeper than 8 bits without a table): the size of the info
-// header with its colour table, and of the pixels.
-void GetDIBSizes(HBITMAP bitmap, DWORD& infoHeaderSize, DWORD& imageSize);
-// Exports header, colour table and pixels in that form into buffers of those
-// sizes, the colours taken through the palette when one is given. The
-// bitmap must not be selected into a context. False when the platform
-// refuses.
-bool GetDIB(HBITMAP bitmap, HPALETTE palette, void* info, void* bits);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "framework/graphics/Graphics.h"
+#include "framework/graphics/DrawingTools.h"
 #include "framework/runtime/Handles.h"
 
 class TBitmap;

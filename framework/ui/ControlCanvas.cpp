@@ -1,6 +1,6 @@
 #include "framework/ui/ControlCanvas.h"
 
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 
 TControlCanvas::~TControlCanvas()
 {

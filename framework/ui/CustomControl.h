@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 #include "framework/ui/ControlCanvas.h"
 
 // A control with a window of the framework's own class that paints itself:

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "framework/ui/Control.h"
+#include "framework/ui/WinControl.h"
 
 namespace {
 

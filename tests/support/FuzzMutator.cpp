@@ -99,9 +99,14 @@ void TMutator::Insert(TFuzzBytes& data, const std::uint8_t* bytes, std::size_t c
     data.insert(data.begin() + static_cast<std::ptrdiff_t>(at), bytes, bytes + count);
 }
 
+namespace {
+
+constexpr std::size_t kWidths[] = {1, 2, 4};
+
+} // namespace
+
 void TMutator::MutateOnce(TFuzzBytes& data, const std::vector<TFuzzBytes>& others)
 {
-    static constexpr std::size_t kWidths[] = {1, 2, 4};
     switch (random_.Below(kMutationCount)) {
     case kFlipBit:
         if (!data.empty())
@@ -118,83 +123,96 @@ void TMutator::MutateOnce(TFuzzBytes& data, const std::vector<TFuzzBytes>& other
         WriteField(data, kWidths[random_.Below(3)], value);
         break;
     }
-    case kNudgeField: {
-        const std::size_t width = kWidths[random_.Below(3)];
-        if (data.size() < width)
-            break;
-        const std::size_t at = Offset(data, width);
-        const bool bigEndian = random_.OneIn(3);
-        const std::uint64_t delta = 1 + random_.Below(35);
-        const std::uint64_t value = ReadField(data, at, width, bigEndian);
-        PutField(data, at, width, bigEndian, random_.OneIn(2) ? value + delta : value - delta);
-        break;
-    }
-    case kInsertBytes: {
-        std::uint8_t bytes[16];
-        const std::size_t count = 1 + random_.Below(sizeof bytes);
-        for (std::size_t i = 0; i < count; ++i)
-            bytes[i] = static_cast<std::uint8_t>(random_.Next());
-        Insert(data, bytes, count);
-        break;
-    }
+    case kNudgeField: NudgeField(data); break;
+    case kInsertBytes: InsertRandomBytes(data); break;
     case kRepeatByte: {
         const TFuzzBytes run(1 + random_.Below(64), static_cast<std::uint8_t>(random_.OneIn(2) ? 0 : random_.Next()));
         Insert(data, run.data(), run.size());
         break;
     }
-    case kRemoveBytes: {
-        if (data.empty())
-            break;
-        const std::size_t at = Offset(data, 1);
-        const std::size_t count = 1 + random_.Below(std::min<std::size_t>(data.size() - at, 1 + data.size() / 4));
-        data.erase(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + count));
-        break;
-    }
-    case kCopyWithin: {
-        if (data.size() < 2)
-            break;
-        const std::size_t count = 1 + random_.Below(std::min<std::size_t>(data.size() / 2, 64));
-        const std::size_t from = random_.Below(data.size() - count + 1);
-        const std::size_t to = random_.Below(data.size() - count + 1);
-        const TFuzzBytes block(data.begin() + static_cast<std::ptrdiff_t>(from),
-                               data.begin() + static_cast<std::ptrdiff_t>(from + count));
-        std::copy(block.begin(), block.end(), data.begin() + static_cast<std::ptrdiff_t>(to));
-        break;
-    }
-    case kDuplicateBlock: {
-        if (data.empty())
-            break;
-        const std::size_t count = 1 + random_.Below(std::min<std::size_t>(data.size(), 256));
-        const std::size_t from = random_.Below(data.size() - count + 1);
-        const TFuzzBytes block(data.begin() + static_cast<std::ptrdiff_t>(from),
-                               data.begin() + static_cast<std::ptrdiff_t>(from + count));
-        Insert(data, block.data(), block.size());
-        break;
-    }
-    case kSplice: {
-        if (others.empty())
-            break;
-        const TFuzzBytes& other = others[random_.Below(others.size())];
-        const std::size_t keep = random_.Below(data.size() + 1);
-        const std::size_t from = random_.Below(other.size() + 1);
-        data.resize(keep);
-        data.insert(data.end(), other.begin() + static_cast<std::ptrdiff_t>(from), other.end());
-        break;
-    }
-    case kDictionaryWord: {
-        if (dictionary_.empty())
-            break;
-        const TFuzzBytes& word = dictionary_[random_.Below(dictionary_.size())];
-        if (random_.OneIn(2) && data.size() >= word.size()) {
-            std::copy(word.begin(), word.end(), data.begin() + static_cast<std::ptrdiff_t>(Offset(data, word.size())));
-        } else {
-            Insert(data, word.data(), word.size());
-        }
-        break;
-    }
+    case kRemoveBytes: RemoveBytes(data); break;
+    case kCopyWithin: CopyWithin(data); break;
+    case kDuplicateBlock: DuplicateBlock(data); break;
+    case kSplice: Splice(data, others); break;
+    case kDictionaryWord: PutDictionaryWord(data); break;
     case kTruncate:
         if (!data.empty())
             data.resize(random_.Below(data.size()));
         break;
     }
+}
+
+void TMutator::NudgeField(TFuzzBytes& data)
+{
+    const std::size_t width = kWidths[random_.Below(3)];
+    if (data.size() < width)
+        return;
+    const std::size_t at = Offset(data, width);
+    const bool bigEndian = random_.OneIn(3);
+    const std::uint64_t delta = 1 + random_.Below(35);
+    const std::uint64_t value = ReadField(data, at, width, bigEndian);
+    PutField(data, at, width, bigEndian, random_.OneIn(2) ? value + delta : value - delta);
+}
+
+void TMutator::InsertRandomBytes(TFuzzBytes& data)
+{
+    std::uint8_t bytes[16];
+    const std::size_t count = 1 + random_.Below(sizeof bytes);
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<std::uint8_t>(random_.Next());
+    Insert(data, bytes, count);
+}
+
+void TMutator::RemoveBytes(TFuzzBytes& data)
+{
+    if (data.empty())
+        return;
+    const std::size_t at = Offset(data, 1);
+    const std::size_t count = 1 + random_.Below(std::min<std::size_t>(data.size() - at, 1 + data.size() / 4));
+    data.erase(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + count));
+}
+
+void TMutator::CopyWithin(TFuzzBytes& data)
+{
+    if (data.size() < 2)
+        return;
+    const std::size_t count = 1 + random_.Below(std::min<std::size_t>(data.size() / 2, 64));
+    const std::size_t from = random_.Below(data.size() - count + 1);
+    const std::size_t to = random_.Below(data.size() - count + 1);
+    const TFuzzBytes block(data.begin() + static_cast<std::ptrdiff_t>(from),
+                           data.begin() + static_cast<std::ptrdiff_t>(from + count));
+    std::copy(block.begin(), block.end(), data.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+void TMutator::DuplicateBlock(TFuzzBytes& data)
+{
+    if (data.empty())
+        return;
+    const std::size_t count = 1 + random_.Below(std::min<std::size_t>(data.size(), 256));
+    const std::size_t from = random_.Below(data.size() - count + 1);
+    const TFuzzBytes block(data.begin() + static_cast<std::ptrdiff_t>(from),
+                           data.begin() + static_cast<std::ptrdiff_t>(from + count));
+    Insert(data, block.data(), block.size());
+}
+
+void TMutator::Splice(TFuzzBytes& data, const std::vector<TFuzzBytes>& others)
+{
+    if (others.empty())
+        return;
+    const TFuzzBytes& other = others[random_.Below(others.size())];
+    const std::size_t keep = random_.Below(data.size() + 1);
+    const std::size_t from = random_.Below(other.size() + 1);
+    data.resize(keep);
+    data.insert(data.end(), other.begin() + static_cast<std::ptrdiff_t>(from), other.end());
+}
+
+void TMutator::PutDictionaryWord(TFuzzBytes& data)
+{
+    if (dictionary_.empty())
+        return;
+    const TFuzzBytes& word = dictionary_[random_.Below(dictionary_.size())];
+    if (random_.OneIn(2) && data.size() >= word.size())
+        std::copy(word.begin(), word.end(), data.begin() + static_cast<std::ptrdiff_t>(Offset(data, word.size())));
+    else
+        Insert(data, word.data(), word.size());
 }

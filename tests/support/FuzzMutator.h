@@ -38,6 +38,14 @@ public:
 
 private:
     void MutateOnce(TFuzzBytes& data, const std::vector<TFuzzBytes>& others);
+    // The mutations with more than a line or two to them.
+    void NudgeField(TFuzzBytes& data);
+    void InsertRandomBytes(TFuzzBytes& data);
+    void RemoveBytes(TFuzzBytes& data);
+    void CopyWithin(TFuzzBytes& data);
+    void DuplicateBlock(TFuzzBytes& data);
+    void Splice(TFuzzBytes& data, const std::vector<TFuzzBytes>& others);
+    void PutDictionaryWord(TFuzzBytes& data);
     std::size_t Offset(const TFuzzBytes& data, std::size_t width);
     void WriteField(TFuzzBytes& data, std::size_t width, std::uint64_t value);
     std::uint64_t ReadField(const TFuzzBytes& data, std::size_t at, std::size_t width, bool bigEndian) const;

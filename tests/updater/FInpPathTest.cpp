@@ -9,6 +9,7 @@
 #include "resources/StringIds.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FInpPath.h"
+#include "updater/InstallDir.h"
 #include "updater/ProgramValues.h"
 
 namespace {

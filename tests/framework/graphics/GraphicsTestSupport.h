@@ -207,17 +207,10 @@ inline std::vector<std::uint8_t> EncodeRunLength(const std::vector<std::vector<i
     return out;
 }
 
-inline std::vector<std::uint8_t> MakeBitmapFile(const TBitmapFileKind& kind, int width, int height)
+// The test picture's pixels in file order, run-length encoded when the
+// kind says so.
+inline std::vector<std::uint8_t> FilePixels(const TBitmapFileKind& kind, int width, int height)
 {
-    const int tableEntries = TableSize(kind);
-    const bool core = kind.header == TBitmapFileKind::Header::Core;
-    const int entrySize = core ? 3 : 4;
-    const int headerSize = core ? 12 : kind.header == TBitmapFileKind::Header::V5 ? 124 : 40;
-    const bool masksInHeader = kind.header == TBitmapFileKind::Header::V5;
-    const int masksAfter = kind.compression == BI_BITFIELDS && !masksInHeader ? 12 : 0;
-    const bool runLength = kind.compression == BI_RLE8 || kind.compression == BI_RLE4;
-
-    // Pixel rows in file order.
     const int stride = Stride(width, kind.bitCount);
     std::vector<std::uint8_t> pixels;
     std::vector<std::vector<int>> indexRows;
@@ -241,8 +234,20 @@ inline std::vector<std::uint8_t> MakeBitmapFile(const TBitmapFileKind& kind, int
         pixels.insert(pixels.end(), row.begin(), row.end());
         indexRows.push_back(indices);
     }
-    if (runLength)
-        pixels = EncodeRunLength(indexRows, kind.compression == BI_RLE4);
+    if (kind.compression == BI_RLE8 || kind.compression == BI_RLE4)
+        return EncodeRunLength(indexRows, kind.compression == BI_RLE4);
+    return pixels;
+}
+
+inline std::vector<std::uint8_t> MakeBitmapFile(const TBitmapFileKind& kind, int width, int height)
+{
+    const int tableEntries = TableSize(kind);
+    const bool core = kind.header == TBitmapFileKind::Header::Core;
+    const int entrySize = core ? 3 : 4;
+    const int headerSize = core ? 12 : kind.header == TBitmapFileKind::Header::V5 ? 124 : 40;
+    const bool masksInHeader = kind.header == TBitmapFileKind::Header::V5;
+    const int masksAfter = kind.compression == BI_BITFIELDS && !masksInHeader ? 12 : 0;
+    const std::vector<std::uint8_t> pixels = FilePixels(kind, width, height);
 
     std::vector<std::uint8_t> file;
     auto put = [&file](const void* data, std::size_t size) {

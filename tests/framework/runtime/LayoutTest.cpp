@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/graphics/Graphics.h"
+#include "framework/graphics/DrawingTools.h"
 #include "framework/runtime/Colors.h"
 #include "framework/runtime/Layout.h"
 #include "framework/runtime/Streams.h"

@@ -1,4 +1,4 @@
-#include "framework/graphics/Graphics.h"
+#include "framework/graphics/DrawingTools.h"
 #include "framework/runtime/Handles.h"
 
 void TGraphicsObject::Changed()
