@@ -14,6 +14,8 @@
 // which ends the data. Every record must be of a kind whose layout is known
 // here, at least as long as its fixed part, with every count and offset
 // inside the record, every handle index inside the header's handle table,
-// and every embedded bitmap consistent with its header and within the
-// decode limit. Anything else raises EInvalidGraphic with the message given.
+// and every embedded bitmap consistent with its header (as every reader of
+// bitmap headers checks them, framework/graphics/BitmapHeader.h) and with
+// its bits. Anything else raises EInvalidGraphic with the message given; a
+// bitmap beyond the decode limit raises it with the limit's message.
 void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char* invalidMessage);
