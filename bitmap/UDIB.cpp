@@ -10,94 +10,40 @@
 #include "bitmap/UPaletteUtil.h"
 #include "container/UZLIB.h"
 #include "framework/graphics/BitmapFile.h"
+#include "framework/graphics/BitmapHeader.h"
 #include "framework/graphics/BitmapSupport.h"
+#include "framework/graphics/ByteReader.h"
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 
 namespace {
 
 constexpr std::uint32_t kFileHeaderSize = sizeof(BITMAPFILEHEADER);
-constexpr std::uint32_t kCoreHeaderSize = sizeof(BITMAPCOREHEADER);
 constexpr std::uint32_t kInfoHeaderSize = sizeof(BITMAPINFOHEADER);
-// File header and info header: what is read before the sizes are known.
-constexpr std::uint32_t kLeadSize = kFileHeaderSize + kInfoHeaderSize;
-// Headers from this size on hold the bit-field masks themselves.
-constexpr std::uint32_t kHeaderWithMasks = 52;
+// File header, header fields and bit-field masks, after the longest header
+// they follow or inside a later one: what is read before the sizes are known
+// and the masks checked.
+constexpr std::uint32_t kLeadSize = kFileHeaderSize + (kHeaderWithMasksBytes - 1) + 3 * sizeof(DWORD);
 constexpr std::uint64_t kOver32Bits = 0x100000000ull;
+// Bitmap data of every header version, run-length data of a stated size:
+// the DIB reads bitmaps back to back and must know where each ends.
+constexpr TBitmapHeaderOptions kDibHeaders{};
 
 TStretchDIBitsFunction stretchDIBits = &::StretchDIBits;
 
-template <class T>
-T Field(const void* header, std::size_t offset)
-{
-    T value;
-    std::memcpy(&value, static_cast<const std::uint8_t*>(header) + offset, sizeof value);
-    return value;
-}
-
 bool IsCore(const void* header)
 {
-    return Field<std::uint32_t>(header, 0) == kCoreHeaderSize;
-}
-
-// The header's fields in one shape; core fields are unsigned 16-bit values.
-struct THeaderFields {
     std::uint32_t size;
-    std::uint64_t width;
-    std::int64_t height;
-    std::uint32_t bitsPerPixel;
-    std::uint32_t compression;
-    std::uint32_t imageSize;
-    std::uint32_t colorsUsed;
-};
-
-THeaderFields FieldsOf(const void* header)
-{
-    if (IsCore(header))
-        return {kCoreHeaderSize, Field<std::uint16_t>(header, 4), Field<std::uint16_t>(header, 6),
-                std::uint32_t{Field<std::uint16_t>(header, 8)} * Field<std::uint16_t>(header, 10), BI_RGB, 0, 0};
-    return {Field<std::uint32_t>(header, 0),
-            Field<std::uint32_t>(header, 4), // a negative width reads as a huge one: no data holds it
-            Field<std::int32_t>(header, 8),
-            std::uint32_t{Field<std::uint16_t>(header, 12)} * Field<std::uint16_t>(header, 14),
-            Field<std::uint32_t>(header, 16),
-            Field<std::uint32_t>(header, 20),
-            Field<std::uint32_t>(header, 32)};
+    std::memcpy(&size, header, sizeof size);
+    return size == kCoreHeaderBytes;
 }
 
-std::uint64_t ColorCount64(const THeaderFields& h)
+// The fields of a core or info header in memory, of at least 12 or 40 bytes.
+TBitmapHeader FieldsOf(const void* header)
 {
-    return h.colorsUsed != 0 ? h.colorsUsed : ColorsForBitCount(h.bitsPerPixel);
-}
-
-std::uint64_t HeaderAndTableSize64(const THeaderFields& h)
-{
-    if (h.size == kCoreHeaderSize)
-        return kCoreHeaderSize + 3 * ColorCount64(h);
-    if (h.compression == BI_BITFIELDS)
-        return h.size + (h.size < kHeaderWithMasks ? 12 : 0);
-    return h.size + 4 * ColorCount64(h);
-}
-
-// Rows rounded up to 4 bytes times the height: the pixels once unpacked.
-std::uint64_t UnpackedSize64(const THeaderFields& h)
-{
-    // Width and bits per pixel each fit 32 bits; their product stays within
-    // 64 bits unless both are near their ends, where it saturates.
-    if (h.bitsPerPixel != 0 && h.width > (~0ull - 31) / h.bitsPerPixel)
-        return ~0ull;
-    const std::uint64_t stride = ((h.width * h.bitsPerPixel + 31) & ~31ull) / 8;
-    const std::uint64_t rows = h.height < 0 ? 0 - static_cast<std::uint64_t>(h.height) : h.height;
-    if (rows != 0 && stride > ~0ull / rows)
-        return ~0ull;
-    return stride * rows;
-}
-
-std::uint64_t ImageSize64(const THeaderFields& h)
-{
-    if (h.compression != BI_RGB && h.compression != BI_BITFIELDS)
-        return h.imageSize;
-    return UnpackedSize64(h);
+    const auto* bytes = static_cast<const std::uint8_t*>(header);
+    return ReadBitmapHeader(TByteReader(bytes, IsCore(header) ? kCoreHeaderBytes : kInfoHeaderBytes,
+                                        kInvalidBitmapMessage));
 }
 
 std::uint32_t To32(std::uint64_t value)
@@ -114,95 +60,56 @@ std::uint8_t* AllocateZeroed(std::uint32_t size)
     }
 }
 
-// The layouts the platform makes bitmaps of: a depth it knows, with a
-// compression that depth allows; run-length pixels bottom-up and of a stated
-// size. Any other layout is damaged data, which the platform would only
-// refuse later, when the bitmap is made.
-bool IsKnownLayout(const THeaderFields& h)
-{
-    switch (h.compression) {
-    case BI_RGB:
-        return h.bitsPerPixel == 1 || h.bitsPerPixel == 4 || h.bitsPerPixel == 8 || h.bitsPerPixel == 16 ||
-               h.bitsPerPixel == 24 || h.bitsPerPixel == 32;
-    case BI_RLE8: return h.bitsPerPixel == 8 && h.height > 0 && h.imageSize > 0;
-    case BI_RLE4: return h.bitsPerPixel == 4 && h.height > 0 && h.imageSize > 0;
-    case BI_BITFIELDS: return h.bitsPerPixel == 16 || h.bitsPerPixel == 32;
-    default: return false;
-    }
-}
-
 // The whole bitmap's size when the data holds it: file header, header,
-// table and pixels. Reads only what it has checked is there.
-std::uint64_t CheckedBitmapSize(const std::uint8_t* data, std::uint64_t available)
+// masks, table and pixels. held of the available bytes are in memory, at
+// least kLeadSize of them where there are that many. A layout the platform
+// makes no bitmap of is invalid, data that ends before what its header
+// declares a read error.
+std::uint64_t CheckedBitmapSize(const std::uint8_t* data, std::uint64_t held, std::uint64_t available)
 {
     if (available < 2)
         throw EReadError();
     CheckFileHeader(data);
     if (available < kFileHeaderSize + 4)
         throw EReadError();
-    const void* header = data + kFileHeaderSize;
-    const std::uint32_t headerSize = Field<std::uint32_t>(header, 0);
-    if (headerSize != kCoreHeaderSize && headerSize < kInfoHeaderSize)
+    const TByteReader block(data + kFileHeaderSize, held - kFileHeaderSize, kInvalidBitmapMessage);
+    const std::uint32_t headerSize = block.Get<std::uint32_t>(0);
+    if (!AcceptsHeaderSize(headerSize, kDibHeaders))
         throw EInvalidGraphic(kInvalidBitmapMessage);
     if (available < kFileHeaderSize + std::min(headerSize, kInfoHeaderSize))
         throw EReadError();
-    const std::uint16_t planes = Field<std::uint16_t>(header, IsCore(header) ? 8 : 12);
-    if (planes != 1)
-        throw EInvalidGraphic(kInvalidBitmapMessage);
-    const THeaderFields fields = FieldsOf(header);
-    if (!IsKnownLayout(fields))
-        throw EInvalidGraphic(kInvalidBitmapMessage);
-    const std::uint64_t tableEnd = kFileHeaderSize + HeaderAndTableSize64(fields);
-    const std::uint64_t imageSize = ImageSize64(fields);
+    const TBitmapHeader header = ReadBitmapHeader(block);
+    CheckBitmapLayout(header, kDibHeaders, kInvalidBitmapMessage);
+    const std::uint64_t tableEnd = kFileHeaderSize + HeaderAndTableBytes(header, TColorUsage::Rgb);
+    const std::uint64_t imageSize = PixelBytes(header, kDibHeaders);
     if (tableEnd > available || imageSize > available - tableEnd)
         throw EReadError();
-    // Only run-length data gets here with a negative width (read as a huge
-    // one): it is no size at all, rather than too large a one.
-    if (fields.width > static_cast<std::uint64_t>(INT32_MAX))
-        throw EInvalidGraphic(kInvalidBitmapMessage);
-    // Run-length data may be small and still unpack, when drawn, to more
-    // than any picture of this program needs. A side of 0 unpacks to nothing.
-    const auto width = static_cast<std::int64_t>(fields.width);
-    const std::int64_t rows = fields.height < 0 ? -fields.height : fields.height;
-    if (width != 0 && rows != 0 && !WithinDecodeLimit(width, rows, static_cast<int>(fields.bitsPerPixel)))
-        throw EInvalidGraphic(PictureTooLargeMessage(width, rows));
-    // Within the limit, uncompressed pixels are too; run-length data may
-    // still claim more than any picture within it needs.
-    if (imageSize > static_cast<std::uint64_t>(kMaxPictureBytes))
-        throw EInvalidGraphic(PictureDataTooLargeMessage(static_cast<std::int64_t>(imageSize), kMaxPictureBytes));
+    if (header.BitFields())
+        ReadBitFieldMasks(block, header);
+    CheckStoredPixelBytes(header, kDibHeaders);
     return tableEnd + imageSize;
 }
 
 } // namespace
 
-std::uint32_t ColorsForBitCount(std::uint32_t bitCount)
-{
-    switch (bitCount) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
-    }
-}
-
 std::uint32_t ColorCount(const void* header)
 {
-    return To32(ColorCount64(FieldsOf(header)));
+    return To32(ColorTableEntries(FieldsOf(header)));
 }
 
 std::uint32_t HeaderAndTableSize(const void* header)
 {
-    return To32(HeaderAndTableSize64(FieldsOf(header)));
+    return To32(HeaderAndTableBytes(FieldsOf(header), TColorUsage::Rgb));
 }
 
 std::uint32_t ImageSize(const void* header)
 {
-    return To32(ImageSize64(FieldsOf(header)));
+    return To32(PixelBytes(FieldsOf(header), kDibHeaders));
 }
 
 std::uint32_t BitsOffset(const void* header)
 {
-    return To32(kFileHeaderSize + HeaderAndTableSize64(FieldsOf(header)));
+    return To32(kFileHeaderSize + HeaderAndTableBytes(FieldsOf(header), TColorUsage::Rgb));
 }
 
 void CheckContainerDeclaredSize(std::int32_t declared)
@@ -250,16 +157,16 @@ void TBMPInfo::AssignHeader(const void* header)
 
 void TBMPInfo::AssignCoreHeader(const void* header)
 {
-    const std::uint32_t colors =
-        ColorsForBitCount(std::uint32_t{Field<std::uint16_t>(header, 8)} * Field<std::uint16_t>(header, 10));
+    const TBitmapHeader core = FieldsOf(header);
+    const auto colors = static_cast<std::uint32_t>(ColorTableEntries(core));
     SetSize(kInfoHeaderSize + 4 * colors);
     BITMAPINFOHEADER& info = Header();
     info.biSize = kInfoHeaderSize;
-    info.biWidth = Field<std::uint16_t>(header, 4);
-    info.biHeight = Field<std::uint16_t>(header, 6);
-    info.biPlanes = Field<std::uint16_t>(header, 8);
-    info.biBitCount = Field<std::uint16_t>(header, 10);
-    const auto* entries = static_cast<const std::uint8_t*>(header) + kCoreHeaderSize;
+    info.biWidth = static_cast<LONG>(core.width);
+    info.biHeight = static_cast<LONG>(core.height);
+    info.biPlanes = static_cast<WORD>(core.planes);
+    info.biBitCount = static_cast<WORD>(core.bitCount);
+    const auto* entries = static_cast<const std::uint8_t*>(header) + kCoreHeaderBytes;
     RGBQUAD* table = ColorTable();
     for (std::uint32_t i = 0; i < colors; ++i)
         table[i] = RGBQUAD{entries[3 * i], entries[3 * i + 1], entries[3 * i + 2], 0};
@@ -318,7 +225,8 @@ TBitmapStreamHolder::TBitmapStreamHolder(TStream& stream)
         copy_ = std::make_unique<TMemoryStream>();
         DecompressContainer(stream, *copy_, declared);
         data_ = copy_->Memory();
-        CheckedBitmapSize(data_, static_cast<std::uint64_t>(copy_->Size()));
+        const auto inflated = static_cast<std::uint64_t>(copy_->Size());
+        CheckedBitmapSize(data_, inflated, inflated);
         return;
     }
     const std::int64_t position = stream.Position();
@@ -326,7 +234,7 @@ TBitmapStreamHolder::TBitmapStreamHolder(TStream& stream)
     const std::uint64_t available = position >= 0 && position < size ? static_cast<std::uint64_t>(size - position) : 0;
     if (auto* memory = dynamic_cast<TCustomMemoryStream*>(&stream)) {
         const std::uint8_t* data = available ? memory->Memory() + position : nullptr;
-        const std::uint64_t total = CheckedBitmapSize(data, available);
+        const std::uint64_t total = CheckedBitmapSize(data, available, available);
         data_ = data;
         stream.Seek(static_cast<std::int64_t>(total), TSeekOrigin::Current);
         return;
@@ -336,7 +244,7 @@ TBitmapStreamHolder::TBitmapStreamHolder(TStream& stream)
     copy_ = std::make_unique<TMemoryStream>();
     const auto lead = static_cast<std::int64_t>(std::min<std::uint64_t>(kLeadSize, available));
     copy_->CopyFrom(stream, lead);
-    const std::uint64_t total = CheckedBitmapSize(copy_->Memory(), available);
+    const std::uint64_t total = CheckedBitmapSize(copy_->Memory(), static_cast<std::uint64_t>(lead), available);
     if (total > static_cast<std::uint64_t>(lead)) {
         copy_->SetSize(static_cast<std::int64_t>(total));
         copy_->SetPosition(lead);

@@ -33,15 +33,14 @@ constexpr std::int64_t kMaxBitmapFileBytes = kMaxPictureBytes + sizeof(BITMAPFIL
 // kMaxBitmapFileBytes, before anything is inflated.
 void CheckContainerDeclaredSize(std::int32_t declared);
 
-// 1 gives 2, 4 gives 16, 8 gives 256, any other bit count 0.
-std::uint32_t ColorsForBitCount(std::uint32_t bitCount);
-
-// Sizes of a core or info header in memory, of at least 12 or 40 bytes. A
-// size that does not fit 32 bits answers 0xFFFFFFFF, more than any data
-// holds.
+// Sizes of a core or info header in memory, of at least 12 or 40 bytes, as
+// the one reader of bitmap headers (framework/graphics/BitmapHeader.h) gives
+// them; loading checks headers with it too. A size that does not fit 32 bits
+// answers 0xFFFFFFFF, more than any data holds.
 std::uint32_t ColorCount(const void* header);
-// Header and colour table, or header and the three masks of a bit-field
-// header whose masks follow it.
+// The header, the three masks of a bit-field header whose masks follow it,
+// and the colour table, which deeper bitmaps, bit fields or not, may carry
+// to advise palette screens.
 std::uint32_t HeaderAndTableSize(const void* header);
 // Uncompressed and bit-field pixels: rows rounded up to 4 bytes times the
 // height; other compressions: the header's image-size field.

@@ -1,9 +1,10 @@
 #include "framework/graphics/BitmapFile.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <array>
 #include <cstring>
 
+#include "framework/graphics/BitmapHeader.h"
 #include "framework/graphics/ByteReader.h"
 #include "framework/graphics/DecodeLimit.h"
 #include "framework/graphics/Graphic.h"
@@ -13,120 +14,57 @@ const char kInvalidBitmapMessage[] = "ビットマップイメージが不正で
 
 namespace {
 
-constexpr DWORD kCoreHeaderSize = 12;
-constexpr DWORD kInfoHeaderSize = 40;
-// Later header versions keep the masks inside the header from this size on.
-constexpr DWORD kHeaderWithMasksSize = 52;
-// Larger than any header version; a size beyond it is damage, not a header.
-constexpr DWORD kLargestHeaderSize = 1024;
-constexpr DWORD kLargestColorTable = 256;
+// Files take every header version and run-length data whose size the
+// header leaves open.
+constexpr TBitmapHeaderOptions kFileHeaders{.runLength = TRunLength::AnySize};
 
 [[noreturn]] void Invalid()
 {
     throw EInvalidGraphic(kInvalidBitmapMessage);
 }
 
-struct THeader {
-    std::int64_t width = 0;
-    std::int64_t height = 0;
-    int planes = 0;
-    int bitCount = 0;
-    DWORD compression = BI_RGB;
-    DWORD imageSize = 0;
-    DWORD colorsUsed = 0;
-    bool core = false;
-    bool masksFollow = false;
-    std::array<DWORD, 3> masks{};
+// The header with its masks and colour table, as the stream holds them.
+struct THeaderBlock {
+    TBitmapHeader header;
+    std::vector<std::uint8_t> bytes;
+
+    TByteReader Reader() const { return TByteReader(bytes.data(), bytes.size(), kInvalidBitmapMessage); }
 };
 
-THeader ReadHeader(TStream& stream, DWORD headerSize)
+// Reads the header, checks its layout, then reads its masks and table.
+THeaderBlock ReadHeaderBlock(TStream& stream)
 {
-    THeader header;
-    if (headerSize == kCoreHeaderSize) {
-        std::uint8_t core[kCoreHeaderSize];
-        stream.ReadBuffer(core + 4, kCoreHeaderSize - 4);
-        const TByteReader fields(core, sizeof core, kInvalidBitmapMessage);
-        header.core = true;
-        header.width = fields.Get<WORD>(4);
-        header.height = fields.Get<WORD>(6);
-        header.planes = fields.Get<WORD>(8);
-        header.bitCount = fields.Get<WORD>(10);
-        return header;
-    }
-    if (headerSize < kInfoHeaderSize || headerSize > kLargestHeaderSize)
+    DWORD headerSize = 0;
+    stream.ReadBuffer(&headerSize, sizeof headerSize);
+    if (!AcceptsHeaderSize(headerSize, kFileHeaders))
         Invalid();
-    std::vector<std::uint8_t> info(headerSize);
-    stream.ReadBuffer(info.data() + 4, static_cast<std::int32_t>(headerSize - 4));
-    const TByteReader fields(info.data(), info.size(), kInvalidBitmapMessage);
-    header.width = fields.Get<std::int32_t>(4);
-    header.height = fields.Get<std::int32_t>(8);
-    header.planes = fields.Get<WORD>(12);
-    header.bitCount = fields.Get<WORD>(14);
-    header.compression = fields.Get<DWORD>(16);
-    header.imageSize = fields.Get<DWORD>(20);
-    header.colorsUsed = fields.Get<DWORD>(32);
-    if (header.compression == BI_BITFIELDS) {
-        if (headerSize >= kHeaderWithMasksSize) {
-            for (int i = 0; i < 3; ++i)
-                header.masks[i] = fields.Get<DWORD>(40 + 4 * i);
-        } else {
-            header.masksFollow = true;
-        }
-    }
-    return header;
+    THeaderBlock block;
+    block.bytes.resize(headerSize);
+    std::memcpy(block.bytes.data(), &headerSize, sizeof headerSize);
+    stream.ReadBuffer(block.bytes.data() + 4, static_cast<std::int32_t>(headerSize - 4));
+    block.header = ReadBitmapHeader(block.Reader());
+    CheckBitmapLayout(block.header, kFileHeaders, kInvalidBitmapMessage);
+    block.bytes.resize(static_cast<std::size_t>(HeaderAndTableBytes(block.header, TColorUsage::Rgb)));
+    stream.ReadBuffer(block.bytes.data() + headerSize, static_cast<std::int32_t>(block.bytes.size() - headerSize));
+    return block;
 }
 
-void Validate(const THeader& header)
+// The colours of 1-, 4- and 8-bit pixels; a table of deeper ones only
+// advises display palettes and is dropped.
+std::vector<RGBQUAD> ColorsOf(const THeaderBlock& block)
 {
-    static constexpr int kBitCounts[] = {1, 4, 8, 16, 24, 32};
-    if (header.planes != 1 || std::find(std::begin(kBitCounts), std::end(kBitCounts), header.bitCount) == std::end(kBitCounts))
-        Invalid();
-    switch (header.compression) {
-    case BI_RGB: break;
-    case BI_RLE8:
-        if (header.bitCount != 8 || header.height < 0)
-            Invalid();
-        break;
-    case BI_RLE4:
-        if (header.bitCount != 4 || header.height < 0)
-            Invalid();
-        break;
-    case BI_BITFIELDS:
-        if (header.bitCount != 16 && header.bitCount != 32)
-            Invalid();
-        break;
-    default: Invalid();
-    }
-    if (header.width <= 0 || header.height == 0)
-        Invalid();
-    // From here on every size of the pixels fits the limit, and so 32 bits.
-    if (!WithinDecodeLimit(header.width, std::llabs(header.height), header.bitCount))
-        throw EInvalidGraphic(PictureTooLargeMessage(header.width, std::llabs(header.height)));
-}
-
-std::uint32_t ColorCount(const THeader& header)
-{
-    const std::uint32_t palette = header.bitCount <= 8 ? 1u << header.bitCount : 0;
-    if (header.core || header.colorsUsed == 0)
-        return palette;
-    return header.colorsUsed;
-}
-
-void ReadColorTable(TStream& stream, const THeader& header, std::uint32_t count, TDibImage& image)
-{
-    if (count > kLargestColorTable)
-        Invalid();
-    const int entrySize = header.core ? 3 : 4;
-    std::vector<std::uint8_t> table(count * entrySize);
-    stream.ReadBuffer(table.data(), static_cast<std::int32_t>(table.size()));
+    const TBitmapHeader& header = block.header;
     if (header.bitCount > 8)
-        return; // a table that only advises display palettes
-    const std::uint32_t kept = std::min(count, 1u << header.bitCount);
-    image.colors.resize(kept);
-    for (std::uint32_t i = 0; i < kept; ++i) {
+        return {};
+    const std::uint64_t entrySize = ColorEntryBytes(header, TColorUsage::Rgb);
+    const std::uint64_t count = ColorTableEntries(header);
+    const std::uint8_t* table = block.Reader().Bytes(block.bytes.size() - count * entrySize, count * entrySize);
+    std::vector<RGBQUAD> colors(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < colors.size(); ++i) {
         const std::uint8_t* entry = &table[i * entrySize];
-        image.colors[i] = RGBQUAD{entry[0], entry[1], entry[2], 0};
+        colors[i] = RGBQUAD{entry[0], entry[1], entry[2], 0};
     }
+    return colors;
 }
 
 // Decodes run-length encoded pixels into a zeroed bottom-up buffer. Runs
@@ -214,30 +152,22 @@ TDibImage ReadBitmapFile(TStream& stream)
         Invalid();
     const DWORD pixelOffset = file.Get<DWORD>(10);
 
-    DWORD headerSize = 0;
-    stream.ReadBuffer(&headerSize, sizeof headerSize);
-    THeader header = ReadHeader(stream, headerSize);
-    Validate(header);
-
+    const THeaderBlock block = ReadHeaderBlock(stream);
+    const TBitmapHeader& header = block.header;
     TDibImage image;
     image.width = static_cast<int>(header.width);
-    image.height = static_cast<int>(std::llabs(header.height));
-    image.bitCount = header.bitCount;
-    if (header.masksFollow)
-        stream.ReadBuffer(header.masks.data(), sizeof header.masks);
-    image.bitFields = header.compression == BI_BITFIELDS;
-    image.masks = header.masks;
-    // A field layout in which a colour has no bits is no layout: the
-    // platform makes no bitmap of it.
-    if (image.bitFields && std::find(image.masks.begin(), image.masks.end(), 0u) != image.masks.end())
-        Invalid();
-    const std::uint32_t colorCount = ColorCount(header);
-    ReadColorTable(stream, header, colorCount, image);
+    image.height = static_cast<int>(PixelRows(header, kFileHeaders));
+    image.bitCount = static_cast<int>(header.bitCount);
+    image.bitFields = header.BitFields();
+    if (image.bitFields) {
+        const std::array<std::uint32_t, 3> masks = ReadBitFieldMasks(block.Reader(), header);
+        std::copy(masks.begin(), masks.end(), image.masks.begin());
+    }
+    image.colors = ColorsOf(block);
 
     const bool runLength = header.compression == BI_RLE8 || header.compression == BI_RLE4;
     const std::int64_t pixelBytes = PaddedRowBytes(image.width, image.bitCount) * image.height;
-    const std::int64_t tableEnd =
-        14 + std::int64_t(headerSize) + (header.masksFollow ? 12 : 0) + std::int64_t(colorCount) * (header.core ? 3 : 4);
+    const auto tableEnd = static_cast<std::int64_t>(sizeof fileHeader + block.bytes.size());
     const std::int64_t remaining = stream.Size() - stream.Position();
     const std::int64_t declared = runLength ? header.imageSize : pixelBytes;
     const std::int64_t gap = std::int64_t(pixelOffset) - tableEnd;
@@ -250,6 +180,7 @@ TDibImage ReadBitmapFile(TStream& stream)
     const std::int64_t packedBytes = !runLength ? pixelBytes : header.imageSize ? header.imageSize : available;
     if (packedBytes > available)
         throw EReadError();
+    CheckStoredPixelBytes(header, kFileHeaders);
     if (packedBytes <= 0 || packedBytes > 0x7FFFFFFF)
         Invalid();
     image.bits.assign(static_cast<std::size_t>(pixelBytes), 0);

@@ -39,6 +39,7 @@ public:
     }
 
     [[noreturn]] void Invalid() const;
+    const char* InvalidMessage() const { return invalidMessage_; }
 
 private:
     const std::uint8_t* data_;

@@ -1,10 +1,10 @@
 #include "framework/graphics/Icon.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "framework/graphics/BitmapHeader.h"
 #include "framework/graphics/ByteReader.h"
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/DecodeLimit.h"
@@ -16,6 +16,11 @@ namespace {
 const char kInvalidIconMessage[] = "アイコンイメージが不正です";
 constexpr DWORD kIconVersion = 0x00030000;
 constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Icon images hold an info header of 40 bytes (or a core header), no
+// run-length data, and a height that counts the mask's rows too.
+constexpr TBitmapHeaderOptions kIconImage{
+    .largestInfoHeader = kInfoHeaderBytes, .runLength = TRunLength::Refused, .maskRows = true};
 
 [[noreturn]] void Invalid()
 {
@@ -85,37 +90,10 @@ void CheckImage(const std::uint8_t* bits, std::size_t size)
         return;
     }
 
-    const DWORD headerSize = image.Get<DWORD>(0);
-    const bool core = headerSize == sizeof(BITMAPCOREHEADER);
-    if (!core && headerSize != sizeof(BITMAPINFOHEADER))
-        Invalid();
-    const std::int64_t width = core ? image.Get<WORD>(4) : image.Get<std::int32_t>(4);
-    // The height counts the rows of the pixels and of the mask.
-    const std::int64_t rows = (core ? image.Get<WORD>(6) : image.Get<std::int32_t>(8)) / 2;
-    const int planes = image.Get<WORD>(core ? 8 : 12);
-    const int bitCount = image.Get<WORD>(core ? 10 : 14);
-    const DWORD compression = core ? BI_RGB : image.Get<DWORD>(16);
-    const DWORD colorsUsed = core ? 0 : image.Get<DWORD>(32);
-    const DWORD colorsImportant = core ? 0 : image.Get<DWORD>(36);
-    static constexpr int kBitCounts[] = {1, 4, 8, 16, 24, 32};
-    if (planes != 1 || std::find(std::begin(kBitCounts), std::end(kBitCounts), bitCount) == std::end(kBitCounts))
-        Invalid();
-    if (compression != BI_RGB && !(compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32)))
-        Invalid();
-    if (width <= 0 || rows <= 0)
-        Invalid();
-    if (!WithinDecodeLimit(width, rows, 32))
-        throw EInvalidGraphic(PictureTooLargeMessage(width, rows));
-    const std::int64_t palette = bitCount <= 8 ? std::int64_t(1) << bitCount : 0;
-    if (colorsUsed > 256 || (palette && colorsUsed > palette))
-        Invalid();
-    const std::int64_t colors = colorsUsed ? colorsUsed : palette;
-    if (colorsImportant > colors)
-        Invalid();
-    const std::int64_t tableBytes = compression == BI_BITFIELDS ? 12 : colors * (core ? 3 : 4);
-    const std::int64_t pixelBytes = PaddedRowBytes(width, bitCount) * rows;
-    const std::int64_t maskBytes = PaddedRowBytes(width, 1) * rows;
-    if (!image.Holds(headerSize, tableBytes + pixelBytes + maskBytes))
+    // The pixels and the mask follow the colour table.
+    const TBitmapHeader header = ReadCheckedBitmapHeader(image, kIconImage);
+    if (!image.Holds(HeaderAndTableBytes(header, TColorUsage::Rgb),
+                     PixelBytes(header, kIconImage) + MaskBytes(header, kIconImage)))
         Invalid();
 }
 

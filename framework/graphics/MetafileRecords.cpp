@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
+#include "framework/graphics/BitmapHeader.h"
 #include "framework/graphics/ByteReader.h"
 #include "framework/graphics/DecodeLimit.h"
 #include "framework/graphics/Graphic.h"
@@ -110,6 +110,17 @@ private:
         std::int64_t width = 0;
         std::int64_t height = 0;
     };
+    // Colours as RGB values, as palette indexes, or (monochrome brushes) no
+    // colour table at all.
+    TColorUsage ColorUsageOf(DWORD usage) const
+    {
+        switch (usage) {
+        case DIB_RGB_COLORS: return TColorUsage::Rgb;
+        case DIB_PAL_COLORS: return TColorUsage::PaletteIndexes;
+        case kPaletteIndices: return TColorUsage::None;
+        default: record_.Invalid();
+        }
+    }
     // A bitmap given by the offset and size of its header and of its bits,
     // the header's colour usage at usageAt. rows: how many rows the bits
     // must hold, 0 for all of them. Answers the bitmap's size (0 x 0 when
@@ -187,57 +198,21 @@ TRecordCheck::TBitmapSize TRecordCheck::Bitmap(std::uint64_t usageAt, std::uint6
             record_.Invalid();
         return {};
     }
-    // Colours as RGB values, as palette indexes, or (monochrome brushes) no
-    // colour table at all.
-    const DWORD usage = record_.Get<DWORD>(usageAt);
-    if (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS && usage != kPaletteIndices)
-        record_.Invalid();
+    const TBitmapHeaderOptions options{.colors = ColorUsageOf(record_.Get<DWORD>(usageAt))};
     const TByteReader info(record_.Bytes(infoOffset, infoSize), infoSize, invalidMessage_);
     record_.Bytes(bitsOffset, bitsSize);
-
-    const DWORD headerSize = info.Get<DWORD>(0);
-    const bool core = headerSize == sizeof(BITMAPCOREHEADER);
-    if (!core && (headerSize < sizeof(BITMAPINFOHEADER) || headerSize > infoSize))
-        record_.Invalid();
-    const std::int64_t width = core ? info.Get<WORD>(4) : info.Get<std::int32_t>(4);
-    const std::int64_t height = core ? info.Get<WORD>(6) : info.Get<std::int32_t>(8);
-    const int planes = info.Get<WORD>(core ? 8 : 12);
-    const int bitCount = info.Get<WORD>(core ? 10 : 14);
-    const DWORD compression = core ? BI_RGB : info.Get<DWORD>(16);
-    const DWORD imageSize = core ? 0 : info.Get<DWORD>(20);
-    const DWORD colorsUsed = core ? 0 : info.Get<DWORD>(32);
-    const DWORD colorsImportant = core ? 0 : info.Get<DWORD>(36);
-    static constexpr int kBitCounts[] = {1, 4, 8, 16, 24, 32};
-    if (planes != 1 || std::find(std::begin(kBitCounts), std::end(kBitCounts), bitCount) == std::end(kBitCounts))
-        record_.Invalid();
-    const bool runLength = (compression == BI_RLE8 && bitCount == 8) || (compression == BI_RLE4 && bitCount == 4);
-    const bool fields = compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32);
-    if (compression != BI_RGB && !runLength && !fields)
-        record_.Invalid();
-    const std::int64_t allRows = height < 0 ? -height : height;
-    if (!WithinDecodeLimit(width, allRows, bitCount))
-        record_.Invalid();
-
-    const std::int64_t palette = bitCount <= 8 ? std::int64_t(1) << bitCount : 0;
-    if (colorsUsed > 256 || (palette && colorsUsed > palette))
-        record_.Invalid();
-    const std::int64_t colors = colorsUsed ? colorsUsed : palette;
-    // The platform copies this many entries as well.
-    if (colorsImportant > colors)
-        record_.Invalid();
-    const std::int64_t entrySize = usage == kPaletteIndices ? 0 : usage == DIB_PAL_COLORS ? 2 : core ? 3 : 4;
-    info.Bytes(headerSize, (fields && headerSize == sizeof(BITMAPINFOHEADER) ? 12 : 0) + colors * entrySize);
-
-    if (runLength) {
-        if (imageSize == 0 || imageSize > bitsSize)
+    const TBitmapHeader header = ReadCheckedBitmapHeader(info, options);
+    const std::uint64_t allRows = PixelRows(header, options);
+    if (header.Compressed()) {
+        if (header.imageSize > bitsSize)
             record_.Invalid();
     } else {
-        if (rows > std::uint64_t(allRows))
+        if (rows > allRows)
             record_.Invalid();
-        if (std::uint64_t(PaddedRowBytes(width, bitCount)) * (rows ? rows : allRows) > bitsSize)
+        if (RowBytes(header) * (rows ? rows : allRows) > bitsSize)
             record_.Invalid();
     }
-    return {width, allRows};
+    return {header.width, static_cast<std::int64_t>(allRows)};
 }
 
 void TRecordCheck::Check(DWORD type)

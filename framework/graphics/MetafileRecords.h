@@ -14,12 +14,14 @@
 // which ends the data. Every record must be of a kind whose layout is known
 // here, at least as long as its fixed part, with every count and offset
 // inside the record, every handle index inside the header's handle table,
-// and every embedded bitmap consistent with its header and within the
-// decode limit. The header must describe a device of a real resolution and
-// a frame within the decode limit on it, and no pen may be wider than a real
+// and every embedded bitmap consistent with its header (as every reader of
+// bitmap headers checks them, framework/graphics/BitmapHeader.h) and with
+// its bits. The header must describe a device of a real resolution and a
+// frame within the decode limit on it, and no pen may be wider than a real
 // picture draws one: playback takes such magnitudes as they come, and
 // extreme ones make it spin. Anything else raises EInvalidGraphic with the
-// message given.
+// message given; a bitmap beyond the decode limit raises it with the
+// limit's message.
 void CheckMetafileRecords(const std::uint8_t* data, std::size_t size, const char* invalidMessage);
 
 // The length in pixels of a frame side from `from` to `to` (in 0.01 mm) on a

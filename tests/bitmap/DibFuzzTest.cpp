@@ -46,11 +46,19 @@ bool IsSafetyBitmapRefusal(const std::exception& error)
     return IsDibRefusal(error) || dynamic_cast<const EOutOfResources*>(&error);
 }
 
-// What the DIB holds is drawn as the toolkit draws it.
+// What the DIB holds is drawn as the toolkit draws it, and a bitmap is made
+// of uncompressed pixels: the platform takes every layout the DIB takes, or
+// a damaged file reaches the user as a shortage of resources.
 void DrawDib(TDIB& dib)
 {
     if (!dib.HasBits())
         return;
+    const DWORD compression = dib.Header().Header().biCompression;
+    if (compression == BI_RGB || compression == BI_BITFIELDS) {
+        const TGdiObject<HBITMAP> section(dib.CreateSectionHandle());
+        if (!section)
+            throw TFuzzViolation("the platform made no bitmap of a layout the DIB took");
+    }
     TRenderTarget target(8, 8);
     TAttachedCanvas canvas(target.Dc());
     dib.DrawDirect(canvas, RECT{0, 0, 8, 8}, RECT{0, 0, dib.Width(), dib.Height()});

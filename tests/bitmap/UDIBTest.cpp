@@ -7,6 +7,7 @@
 #include "bitmap/UDIB.h"
 #include "container/UZLIB.h"
 #include "framework/graphics/BitmapFile.h"
+#include "framework/graphics/BitmapHeader.h"
 #include "framework/graphics/BitmapSupport.h"
 #include "framework/runtime/Handles.h"
 #include "tests/bitmap/BitmapTestSupport.h"
@@ -41,6 +42,17 @@ const TBitmapFileKind kDrawnKinds[] = {
     {"v5info24", Header::V5, 24},
 };
 
+// Deeper bitmaps that carry a colour table, which only advises palette
+// screens: the pixels follow it all the same.
+const TBitmapFileKind kTableCarryingKinds[] = {
+    {"info16used256", Header::Info, 16, BI_RGB, false, 256},
+    {"fields16used256", Header::Info, 16, BI_BITFIELDS, false, 256, {0xF800, 0x07E0, 0x001F}},
+    {"info24used256", Header::Info, 24, BI_RGB, false, 256},
+    {"info32used256", Header::Info, 32, BI_RGB, false, 256},
+    {"fields32used16", Header::Info, 32, BI_BITFIELDS, false, 16, {0xFF0000, 0x00FF00, 0x0000FF}},
+    {"v5fields16used256", Header::V5, 16, BI_BITFIELDS, false, 256, {0xF800, 0x07E0, 0x001F}},
+};
+
 BITMAPINFOHEADER InfoHeader(LONG width, LONG height, WORD bitCount, DWORD compression = BI_RGB, DWORD used = 0,
                             DWORD imageSize = 0)
 {
@@ -60,14 +72,15 @@ TEST(DibSizes, TheColourTableFollowsTheBitCountUnlessColoursUsedSaysOtherwise)
     EXPECT_EQ(table(InfoHeader(4, 4, 8, BI_RGB, 16)), 16u * 4);
     EXPECT_EQ(table(InfoHeader(4, 4, 24)), 0u);
     EXPECT_EQ(table(InfoHeader(4, 4, 24, BI_RGB, 256)), 256u * 4);
-    // Bit fields: three masks whatever colours-used says.
-    EXPECT_EQ(table(InfoHeader(4, 4, 16, BI_BITFIELDS, 77)), 12u);
+    // Bit fields: three masks, then the table that colours-used gives.
+    EXPECT_EQ(table(InfoHeader(4, 4, 16, BI_BITFIELDS)), 12u);
+    EXPECT_EQ(table(InfoHeader(4, 4, 16, BI_BITFIELDS, 77)), 12u + 77 * 4);
     BITMAPCOREHEADER core = CoreHeader(4, 4, 4);
     EXPECT_EQ(ColorCount(&core), 16u);
     EXPECT_EQ(HeaderAndTableSize(&core), 12u + 16 * 3);
     EXPECT_EQ(BitsOffset(&core), 14u + 12 + 16 * 3);
     for (int bits : {0, 2, 16, 24, 32})
-        EXPECT_EQ(ColorsForBitCount(bits), 0u) << bits;
+        EXPECT_EQ(PaletteSize(bits), 0u) << bits;
 }
 
 TEST(DibSizes, HeadersThatHoldTheirMasksHaveNoneAfterThem)
@@ -80,6 +93,8 @@ TEST(DibSizes, HeadersThatHoldTheirMasksHaveNoneAfterThem)
     v5.bV5BitCount = 32;
     v5.bV5Compression = BI_BITFIELDS;
     EXPECT_EQ(HeaderAndTableSize(&v5), sizeof v5);
+    v5.bV5ClrUsed = 16;
+    EXPECT_EQ(HeaderAndTableSize(&v5), sizeof v5 + 16 * 4);
 }
 
 TEST(DibSizes, RowsAreRoundedUpToFourBytesAndCompressedSizesComeFromTheHeader)
@@ -174,8 +189,38 @@ TEST_P(DibKinds, DrawLikeThePlatformDrawsTheSameDataFromEachKindOfStream)
     EXPECT_EQ(other.Position(), static_cast<std::int64_t>(file.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, DibKinds, testing::ValuesIn(kDrawnKinds),
-                         [](const testing::TestParamInfo<TBitmapFileKind>& info) { return info.param.name; });
+std::string KindName(const testing::TestParamInfo<TBitmapFileKind>& info)
+{
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, DibKinds, testing::ValuesIn(kDrawnKinds), KindName);
+INSTANTIATE_TEST_SUITE_P(TableCarryingKinds, DibKinds, testing::ValuesIn(kTableCarryingKinds), KindName);
+
+class DibTableCarryingKinds : public testing::TestWithParam<TBitmapFileKind> {};
+
+// The block handed to the platform is the file's header, masks and table,
+// as long as its colours-used field says, and the section made of it (as
+// the logo is) shows the platform's colours.
+TEST_P(DibTableCarryingKinds, KeepTheTableInTheHeaderBlockAndMakeSectionsOfThePixelsAfterIt)
+{
+    const Bytes file = MakeBitmapFile(GetParam(), 7, 5);
+    DWORD offset;
+    std::memcpy(&offset, &file[10], 4);
+    TDIB dib;
+    TMemoryStream stream = StreamOf(file);
+    dib.LoadFromStream(stream);
+    ASSERT_EQ(dib.Header().Size(), offset - 14);
+    EXPECT_EQ(std::memcmp(dib.Header().Info(), &file[14], offset - 14), 0);
+
+    const TGdiObject<HBITMAP> section(dib.CreateSectionHandle());
+    ASSERT_TRUE(section);
+    TRenderTarget target(7, 5);
+    target.Blit(section.Get());
+    EXPECT_EQ(target.Pixels(), DrawnByPlatform(file, 7, 5));
+}
+
+INSTANTIATE_TEST_SUITE_P(TableCarryingKinds, DibTableCarryingKinds, testing::ValuesIn(kTableCarryingKinds), KindName);
 
 TEST(DibLoading, ThePixelOffsetOfTheFileHeaderIsIgnored)
 {
@@ -259,9 +304,25 @@ TEST(DibLoading, DataThatIsNoBitmapIsAnInvalidGraphic)
     });
 }
 
+Bytes FileWithHeader(const BITMAPINFOHEADER& header, std::size_t room)
+{
+    Bytes file{'B', 'M'};
+    file.resize(14);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&header);
+    file.insert(file.end(), bytes, bytes + sizeof header);
+    file.resize(file.size() + room);
+    return file;
+}
+
 TEST(DibLoading, LayoutsThePlatformMakesNoBitmapOfAreInvalidGraphics)
 {
+    BITMAPINFOHEADER hugeHeader = InfoHeader(1, 1, 24);
+    hugeHeader.biSize = 0xFFFFFFF0u;
     const BITMAPINFOHEADER layouts[] = {
+        hugeHeader,                                  // a header larger than any version
+        InfoHeader(-5, 1, 24),                       // a negative width
+        InfoHeader(0, 1, 24),                        // no width
+        InfoHeader(1, 1, 8, BI_RGB, 0x40000000),     // more colours than any table holds
         InfoHeader(2, 2, 0),                         // no depth
         InfoHeader(2, 2, 7),                         // a depth of no format
         InfoHeader(2, 2, 8, 0x1000),                 // a compression of no format
@@ -272,15 +333,12 @@ TEST(DibLoading, LayoutsThePlatformMakesNoBitmapOfAreInvalidGraphics)
         InfoHeader(2, 2, 24, BI_BITFIELDS),          // masks for a depth without them
     };
     for (const BITMAPINFOHEADER& layout : layouts) {
-        SCOPED_TRACE(std::to_string(layout.biBitCount) + " bits, compression " + std::to_string(layout.biCompression));
-        Bytes file{'B', 'M'};
-        file.resize(14);
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&layout);
-        file.insert(file.end(), bytes, bytes + sizeof layout);
+        SCOPED_TRACE(std::to_string(layout.biBitCount) + " bits, compression " + std::to_string(layout.biCompression) +
+                     ", width " + std::to_string(layout.biWidth));
         // Room for any colour table and pixels: only the layout is wrong.
-        file.resize(file.size() + 2048);
-        ExpectEachStreamRaises(file, [](const std::exception& error) {
-            EXPECT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+        ExpectEachStreamRaises(FileWithHeader(layout, 2048), [](const std::exception& error) {
+            ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+            EXPECT_STREQ(error.what(), "ビットマップイメージが不正です");
         });
     }
 }
@@ -298,30 +356,21 @@ TEST(DibLoading, DataEndingBeforeWhatItsHeadersDeclareIsAReadError)
     }
 }
 
-TEST(DibLoading, HeadersThatClaimMoreThanAnyDataHoldsAreReadErrors)
+TEST(DibLoading, HeadersThatClaimMoreThanTheDataHoldsAreReadErrors)
 {
-    auto withHeader = [](BITMAPINFOHEADER header) {
-        Bytes file{'B', 'M'};
-        file.resize(14);
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&header);
-        file.insert(file.end(), bytes, bytes + sizeof header);
-        file.resize(file.size() + 64);
-        return file;
-    };
     const BITMAPINFOHEADER claims[] = {
-        InfoHeader(0x10000, 0x10000, 32),              // 16 GiB of pixels: beyond 32 bits
-        InfoHeader(-5, 1, 24),                         // a negative width
-        InfoHeader(1, 1, 8, BI_RGB, 0x40000000),       // a colour table beyond 32 bits
+        InfoHeader(64, 64, 24),                        // pixels beyond the data
+        InfoHeader(1, 1, 24, BI_RGB, 256),             // a colour table beyond the data
         InfoHeader(2, 2, 8, BI_RLE8, 0, 0x7FFFFFF0),   // compressed pixels beyond the data
     };
     for (const BITMAPINFOHEADER& claim : claims)
-        ExpectEachStreamRaises(withHeader(claim), [](const std::exception& error) {
+        ExpectEachStreamRaises(FileWithHeader(claim, 64), [](const std::exception& error) {
             EXPECT_NE(dynamic_cast<const EReadError*>(&error), nullptr) << error.what();
         });
-    BITMAPINFOHEADER hugeHeader = InfoHeader(1, 1, 24);
-    hugeHeader.biSize = 0xFFFFFFF0u;
-    ExpectEachStreamRaises(withHeader(hugeHeader), [](const std::exception& error) {
-        EXPECT_NE(dynamic_cast<const EReadError*>(&error), nullptr) << error.what();
+    // 16 GiB of pixels, beyond 32 bits: too large before the data is asked.
+    ExpectEachStreamRaises(FileWithHeader(InfoHeader(0x10000, 0x10000, 32), 64), [](const std::exception& error) {
+        ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+        EXPECT_EQ(static_cast<const EInvalidGraphic&>(error).Message(), PictureTooLargeMessage(0x10000, 0x10000));
     });
 }
 

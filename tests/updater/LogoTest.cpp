@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +59,31 @@ TPixels BitmapFilePixels(const std::string& path)
     HDC memory = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(memory, bitmap);
     TPixels pixels = PixelsOf(memory, 0, 0, shape.bmWidth, shape.bmHeight);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
+// The platform's own drawing of bitmap file data, through its headers, on a
+// bitmap of the screen's format: what a logo should look like here.
+TPixels DrawnFilePixels(const std::string& path)
+{
+    const std::vector<unsigned char> file = ReadWholeFile(path);
+    if (file.size() < 54)
+        return {};
+    BITMAPINFOHEADER header;
+    DWORD offset;
+    std::memcpy(&header, &file[14], sizeof header);
+    std::memcpy(&offset, &file[10], sizeof offset);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, header.biWidth, header.biHeight);
+    HDC memory = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    StretchDIBits(memory, 0, 0, header.biWidth, header.biHeight, 0, 0, header.biWidth, header.biHeight, &file[offset],
+                  reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY);
+    TPixels pixels = PixelsOf(memory, 0, 0, header.biWidth, header.biHeight);
     SelectObject(memory, old);
     DeleteDC(memory);
     DeleteObject(bitmap);
@@ -158,8 +184,12 @@ protected:
 
     void ExpectTheLogoFillsTheWindow(const TUpdaterCopy& updater, const std::string& logoFile)
     {
-        const TPixels logo = BitmapFilePixels(logoFile);
-        ASSERT_GT(logo.width, 0) << logoFile;
+        ExpectTheLogoFillsTheWindow(updater, BitmapFilePixels(logoFile));
+    }
+
+    void ExpectTheLogoFillsTheWindow(const TUpdaterCopy& updater, const TPixels& logo)
+    {
+        ASSERT_GT(logo.width, 0);
         const TMainWindow main = Start(updater);
         ASSERT_NE(main.window, nullptr) << "the main window did not appear";
         EXPECT_EQ(main.client.right, logo.width);
@@ -229,6 +259,22 @@ TEST_F(MainWindowLogo, ALogoNarrowerThanTheButtonsLeavesTheRestInTheWindowsColou
             other += !main.OnAButton(x, y) && shown.At(x, y) != face;
     EXPECT_EQ(other, 0) << "pixels beside the logo not in the window's colour";
 }
+
+// Deeper logos that also carry a colour table, which only advises palette
+// screens: on this screen they show their own colours, as the platform
+// draws the same file data.
+class TableCarryingLogo : public MainWindowLogo, public testing::WithParamInterface<const char*> {};
+
+TEST_P(TableCarryingLogo, ShowsThePixelsAsThePlatformDrawsThem)
+{
+    const std::string name = GetParam();
+    const TUpdaterCopy updater(ReadWholeFile(LogoFile(name + ".res")));
+    ExpectTheLogoFillsTheWindow(updater, DrawnFilePixels(LogoFile(name + ".bmp")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Logo, TableCarryingLogo,
+                         testing::Values("table16", "fields16", "table24", "table32", "fields32"),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 struct TStartFailure {
     const char* name;

@@ -105,6 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                   TPixelFormat::Bit15},
         TLoadCase{{"info24", Header::Info, 24}, TPixelFormat::Bit24},
         TLoadCase{{"info24_with_advisory_table", Header::Info, 24, BI_RGB, false, 256}, TPixelFormat::Bit24},
+        TLoadCase{{"info16_565_fields_with_advisory_table", Header::Info, 16, BI_BITFIELDS, false, 256, {k565, k565 + 3}},
+                  TPixelFormat::Bit16, kBitFields},
+        TLoadCase{{"info32_fields_with_advisory_table", Header::Info, 32, BI_BITFIELDS, false, 16, {k888, k888 + 3}},
+                  TPixelFormat::Bit32},
         TLoadCase{{"info32", Header::Info, 32}, TPixelFormat::Bit32},
         TLoadCase{{"info32_fields", Header::Info, 32, BI_BITFIELDS, false, 0, {k888, k888 + 3}},
                   TPixelFormat::Bit32},
@@ -191,6 +195,7 @@ TEST(BitmapFile, DamagedHeadersAreRejected)
     rejects(26, 2);    // planes
     rejects(30, 9);    // compression
     rejects(47, 0x02); // 512 colours used: more than any table holds
+    rejects(51, 0x02); // 512 colours important: more than the table holds
 }
 
 TEST(BitmapFile, ATruncatedBitmapRaisesTheReadError)

@@ -236,6 +236,51 @@ TEST(Icon, AnImageHeaderThatClaimsMoreThanItsDataIsRejected)
     rejects(32, 300, "more colours than a table can hold");
 }
 
+// One opaque 16 x 16 icon image of 32-bit bit fields, blue in its left half
+// and red in its right; its header announces colors table entries (which
+// only advise palette screens), put between masks and pixels with withTable.
+std::vector<std::uint8_t> BitFieldIconImage(DWORD colors, bool withTable)
+{
+    constexpr int size = 16;
+    BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), size, size * 2, 1, 32, BI_BITFIELDS, 0, 0, 0, colors, 0};
+    std::vector<std::uint8_t> image(reinterpret_cast<std::uint8_t*>(&header),
+                                    reinterpret_cast<std::uint8_t*>(&header) + sizeof header);
+    auto put = [&image](DWORD value) {
+        for (int i = 0; i < 4; ++i)
+            image.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    for (DWORD mask : {0xFF0000u, 0x00FF00u, 0x0000FFu})
+        put(mask);
+    for (DWORD i = 0; withTable && i < colors; ++i)
+        put(i * 0x010203);
+    for (int pixel = 0; pixel < size * size; ++pixel)
+        put(pixel % size < size / 2 ? 0x0000FF : 0xFF0000);
+    for (int y = 0; y < size; ++y)
+        put(0);
+    return image;
+}
+
+TEST(Icon, ABitFieldImageKeepsItsColourTableBeforeItsPixels)
+{
+    auto drawn = [](const std::vector<std::uint8_t>& image) {
+        TMemoryStream stream = StreamOf(image);
+        TIcon icon;
+        icon.LoadFromStream(stream);
+        TRenderTarget target(16, 16, RGB(0, 255, 0));
+        target.Draw(icon);
+        return target.Pixels();
+    };
+    const std::vector<DWORD> plain = drawn(BitFieldIconImage(0, true));
+    EXPECT_EQ(plain[5 * 16 + 2], Rgb(RGB(0, 0, 255)));
+    EXPECT_EQ(plain[5 * 16 + 14], Rgb(RGB(255, 0, 0)));
+    EXPECT_EQ(drawn(BitFieldIconImage(16, true)), plain);
+    // Without the table it announces, the pixels and mask would be read
+    // past the data.
+    TMemoryStream stream = StreamOf(BitFieldIconImage(16, false));
+    TIcon icon;
+    EXPECT_THROW(icon.LoadFromStream(stream), EInvalidGraphic);
+}
+
 TEST(Icon, DataThatIsNoIconIsRejected)
 {
     TIcon icon;
