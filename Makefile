@@ -31,9 +31,10 @@ RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUIL
 PYTHON := /usr/bin/python3
 # The preview shows an Image.res only when one is named.
 PREVIEW_IMAGE_RES = $(if $(filter command line environment,$(origin IMAGE_RES)),$(IMAGE_RES))
-# Where no 32-bit code runs, the 32-bit build proves only that the product
-# builds: its test programs could not run.
-BUILD_TARGETS = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo all; else echo ZelmoriaUpdate; fi)
+# Where no 32-bit code runs, the 32-bit build makes only the product and the
+# stand-in product builds (the release command's example payloads): its test
+# programs could not run.
+BUILD_TARGETS = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo all; else echo ZelmoriaUpdate standins; fi)
 # make test notes when each phase ends and prints how long each took.
 PHASES := $(CURDIR)/$(BUILD)/phase-times
 mark = $(if $(filter test,$(MAKECMDGOALS)),date +"$(1) %s" >>$(PHASES),true)
@@ -51,7 +52,7 @@ build: setup
 	@cmake -S . -B $(BUILD) -G Ninja -Wno-dev \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake -DZELMORIA_CACHE=$(CACHE) >/dev/null
 	@targets=$(BUILD_TARGETS); \
-	if [ "$$targets" != all ]; then echo "note: this kernel runs no 32-bit code; the 32-bit build makes the product only"; fi; \
+	if [ "$$targets" != all ]; then echo "note: this kernel runs no 32-bit code; the 32-bit build makes the product and the stand-ins only"; fi; \
 	cmake --build $(BUILD) --target $$targets
 	@$(call mark,32-bit build)
 

@@ -231,6 +231,10 @@ class ReleaseTest(unittest.TestCase):
         self.assertEqual(image.OPTIONAL_HEADER.CheckSum, image.generate_checksum())
 
 
+# What the stripped 32-bit updater may weigh without the payload it carries.
+UPDATER_BUDGET = 700 * 1024
+
+
 class Release(ReleaseTest):
     def test_release_of_the_stand_in(self):
         dist = WORK / "dist"
@@ -253,6 +257,8 @@ class Release(ReleaseTest):
             self.assertEqual(traces(shipped, [REPOSITORY, BUILD, WORK, CACHE]), [])
 
         compressed = len(image.resource(RT_RCDATA, "UPDATEDATA"))
+        self.assertLessEqual(len(updater) - compressed, UPDATER_BUDGET,
+                             "the stripped updater without its payload is over its budget")
         logo_compressed = len(image.resource(RT_BITMAP, "LOGO"))
         lines = [line.strip() for line in done.stdout.splitlines()]
         for line in (
