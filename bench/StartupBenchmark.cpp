@@ -140,9 +140,9 @@ std::map<std::string, double> ReadMarks(const std::string& path, double start)
     for (int waited = 0; waited < 2000; waited += 10) {
         std::ifstream file(path);
         std::string name;
-        double at = 0;
-        while (file >> name >> at)
-            marks[name] = at - start;
+        double microseconds = 0;
+        while (file >> name >> microseconds)
+            marks[name] = microseconds / 1e6 - start;
         if (marks.count("painted"))
             return marks;
         marks.clear();

@@ -53,7 +53,7 @@ bool ScanMaskRows(TBitmap& source, COLORREF color, const TMaskRows& rows)
 {
     // Blue, green and red in memory order as one number: one comparison a
     // pixel, not three.
-    const std::uint32_t key = GetBValue(color) | GetGValue(color) << 8 | GetRValue(color) << 16;
+    const int key = GetBValue(color) | GetGValue(color) << 8 | GetRValue(color) << 16;
     auto sameColor = [=](const std::uint8_t* pixel) {
         return static_cast<unsigned>((pixel[0] | pixel[1] << 8 | pixel[2] << 16) == key);
     };

@@ -6,7 +6,7 @@
 // logo), the main window shown and the first image painted. Each is noted at its first occurrence
 // only, on the performance counter, and only when ZELMORIA_STARTUP_MARKS
 // names a file: the last moment then writes them all there, one
-// "name seconds" line each. Otherwise marking costs one test of a flag.
+// "name microseconds" line each. Otherwise marking costs one test of a flag.
 enum class TStartupMark { Entry, FirstForm, FirstLayoutRead, FirstImagePackLoaded, MainWindowShown, FirstImagePainted };
 
 void MarkStartup(TStartupMark mark) noexcept;
