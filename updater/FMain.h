@@ -24,7 +24,7 @@ public:
     void btnAbortClick(TObject* sender);
     void RunUpdate();
 
-    // Opens a dialog of class F owned by this window; true when it closed
+    // Opens a dialog of class F above this window; true when it closed
     // with OK.
     template <class F>
     bool ShowModalForm()
