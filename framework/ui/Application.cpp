@@ -6,6 +6,7 @@
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/MessageLoop.h"
+#include "framework/ui/ReportedErrors.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ TApplication& Application()
 
 void TApplication::InstallErrorHook()
 {
-    TMessageLoop::SetErrorHandler(
+    TReportedErrors::SetHandler(
         [](TObject* sender, std::exception_ptr error) noexcept { Application().HandleException(sender, error); });
 }
 
@@ -60,7 +61,7 @@ void TApplication::Run(TForm& mainForm)
     TMessageLoop::SetMainWindow(&mainForm);
     const TScopeExit endRun([]() noexcept {
         // What a window reported after the last message is not lost.
-        TMessageLoop::HandleReportedErrors();
+        TReportedErrors::HandleAll();
         TMessageLoop::SetMainWindow(nullptr);
         TMessageLoop::Reset();
     });

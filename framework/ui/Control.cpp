@@ -1,7 +1,5 @@
 #include "framework/ui/Control.h"
 
-#include "framework/ui/WinControl.h"
-
 TControl::TControl(TComponent* owner) : TComponent(owner) {}
 
 TControl::~TControl()
@@ -21,14 +19,16 @@ const TEnumNames& TControl::AnchorNames()
     return names;
 }
 
-void TControl::SetParent(TWinControl* parent)
+void TControl::SetParent(TControlParent* parent)
 {
     if (parent == parent_)
         return;
     if (parent_) {
         Invalidate();
-        if (TWinControl* top = TopParent(); top != this)
-            top->ControlLeaving(*this);
+        TControl* top = ParentControl();
+        while (top->parent_)
+            top = top->ParentControl();
+        top->ControlLeaving(*this);
         parent_->RemoveControl(*this);
     }
     parent_ = parent;
@@ -40,21 +40,22 @@ void TControl::SetParent(TWinControl* parent)
 
 void TControl::SetParentComponent(TComponent* parent)
 {
-    if (auto* control = dynamic_cast<TWinControl*>(parent))
+    if (auto* control = dynamic_cast<TControlParent*>(parent))
         SetParent(control);
 }
 
 TComponent* TControl::ParentComponent() const
 {
-    return parent_;
+    return ParentControl();
 }
 
 TWinControl* TControl::TopParent() const
 {
     const TControl* top = this;
     while (top->parent_)
-        top = top->parent_;
-    return dynamic_cast<TWinControl*>(const_cast<TControl*>(top));
+        top = top->ParentControl();
+    auto* window = dynamic_cast<TControlParent*>(const_cast<TControl*>(top));
+    return window ? &window->AsWindow() : nullptr;
 }
 
 void TControl::SetBounds(int left, int top, int width, int height)
@@ -102,7 +103,7 @@ void TControl::VisibleChanged()
 
 bool TControl::Showing() const
 {
-    for (const TControl* control = this; control; control = control->parent_) {
+    for (const TControl* control = this; control; control = control->ParentControl()) {
         if (!control->visible_)
             return false;
     }

@@ -8,6 +8,7 @@
 #include "framework/runtime/Components.h"
 
 class TCanvas;
+class TControl;
 class TWinControl;
 
 enum class TMouseButton { Left, Right, Middle };
@@ -35,6 +36,25 @@ using TAnchors = std::uint32_t;
 // An edge of the parent's client area that a control is docked to.
 enum class TAlign { None, Top, Bottom, Left, Right, Client };
 
+// What a control asks of the windowed control it stands in. Every windowed
+// control is one: a control knows its parent through this alone.
+class TControlParent {
+public:
+    // The parent itself, as the windowed control and as a control.
+    virtual TWinControl& AsWindow() noexcept = 0;
+    virtual TControl& AsControl() noexcept = 0;
+    // A control arrives in the client area, or leaves it.
+    virtual void InsertControl(TControl& control) = 0;
+    virtual void RemoveControl(TControl& control) = 0;
+    // A child's bounds, visibility or alignment changed.
+    virtual void ChildBoundsChanged(TControl& child) = 0;
+    // Redraws an area of the client area soon.
+    virtual void InvalidateArea(const RECT& area) = 0;
+
+protected:
+    ~TControlParent() = default;
+};
+
 // A control without a window of its own: it lives in its parent's client
 // area, is drawn by its parent and gets the mouse messages that arrive at its
 // parent over it.
@@ -43,8 +63,10 @@ public:
     explicit TControl(TComponent* owner);
     ~TControl() override;
 
-    TWinControl* Parent() const { return parent_; }
-    virtual void SetParent(TWinControl* parent);
+    TWinControl* Parent() const { return parent_ ? &parent_->AsWindow() : nullptr; }
+    // Puts the control into a windowed control's client area, or takes it
+    // out (none).
+    virtual void SetParent(TControlParent* parent);
     void SetParentComponent(TComponent* parent) override;
     TComponent* ParentComponent() const override;
     // The outermost windowed control this one stands in: the form of a
@@ -127,7 +149,9 @@ protected:
     bool visible_ = true;
 
 private:
-    TWinControl* parent_ = nullptr;
+    TControl* ParentControl() const { return parent_ ? &parent_->AsControl() : nullptr; }
+
+    TControlParent* parent_ = nullptr;
     bool enabled_ = true;
     TAnchors anchors_ = akLeft | akTop;
     TAlign align_ = TAlign::None;

@@ -1,21 +1,12 @@
 #include "framework/ui/MessageLoop.h"
 
-#include <vector>
-
+#include "framework/ui/ReportedErrors.h"
 #include "framework/ui/WinControl.h"
 
 namespace {
 
 bool terminated = false;
 TWinControl* mainWindow = nullptr;
-
-struct TReportedError {
-    TObject* sender;
-    std::exception_ptr error;
-};
-
-TMessageLoop::TErrorHandler errorHandler = nullptr;
-std::vector<TReportedError> reported;
 
 void DispatchNextMessage()
 {
@@ -39,7 +30,7 @@ void DispatchNextMessage()
 void TMessageLoop::HandleMessage()
 {
     DispatchNextMessage();
-    HandleReportedErrors();
+    TReportedErrors::HandleAll();
 }
 
 void TMessageLoop::Terminate()
@@ -69,41 +60,4 @@ TWinControl* TMessageLoop::MainWindow()
 void TMessageLoop::SetMainWindow(TWinControl* window) noexcept
 {
     mainWindow = window;
-}
-
-void TMessageLoop::SetErrorHandler(TErrorHandler handler)
-{
-    errorHandler = handler;
-}
-
-void TMessageLoop::ReportError(TObject* sender, std::exception_ptr error) noexcept
-{
-    if (!errorHandler)
-        std::terminate();
-    try {
-        reported.push_back({sender, error});
-    } catch (...) {
-        // No room to keep it: handled at once rather than lost.
-        errorHandler(sender, error);
-    }
-}
-
-void TMessageLoop::HandleReportedErrors() noexcept
-{
-    // Taken one at a time from the front: a handler that runs a loop of its
-    // own may take the next ones itself, and a sender that goes meanwhile is
-    // forgotten in the list.
-    for (std::size_t count = reported.size(); count > 0 && !reported.empty() && errorHandler; --count) {
-        const TReportedError next = reported.front();
-        reported.erase(reported.begin());
-        errorHandler(next.sender, next.error);
-    }
-}
-
-void TMessageLoop::ForgetSender(const TObject* sender) noexcept
-{
-    for (TReportedError& error : reported) {
-        if (error.sender == sender)
-            error.sender = nullptr;
-    }
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "framework/runtime/FlagScope.h"
-#include "framework/ui/MessageLoop.h"
+#include "framework/ui/ReportedErrors.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ TWinControl::~TWinControl()
     while (!controls_.empty())
         controls_.back()->SetParent(nullptr);
     DestroyHandle();
-    TMessageLoop::ForgetSender(this);
+    TReportedErrors::ForgetSender(this);
 }
 
 TWinControl* TWinControl::FromHandle(HWND window)
@@ -212,7 +212,7 @@ LRESULT CALLBACK TWinControl::WindowProc(HWND window, UINT message, WPARAM wPara
     try {
         return control->WndProc(message, wParam, lParam);
     } catch (...) {
-        TMessageLoop::ReportError(control, std::current_exception());
+        TReportedErrors::Report(control, std::current_exception());
     }
     return 0;
 }
@@ -318,15 +318,16 @@ TControl* TWinControl::ControlAtPoint(POINT point) const
     return nullptr;
 }
 
-void TWinControl::SetParent(TWinControl* parent)
+void TWinControl::SetParent(TControlParent* parent)
 {
     if (parent == Parent())
         return;
     DestroyHandle();
     TControl::SetParent(parent);
     if (parent) {
-        font_.Assign(parent->font_);
-        if (parent->handle_)
+        TWinControl& window = parent->AsWindow();
+        font_.Assign(window.font_);
+        if (window.handle_)
             CreateHandle();
     }
 }

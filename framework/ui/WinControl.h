@@ -35,7 +35,7 @@ struct TCreateParams {
 // A control with a window of its own. The window is made when it is first
 // needed (or when the parent's window is made) from the control's current
 // properties; property changes after that go to the window at once.
-class TWinControl : public TControl {
+class TWinControl : public TControl, public TControlParent {
 public:
     explicit TWinControl(TComponent* owner);
     ~TWinControl() override;
@@ -46,7 +46,9 @@ public:
     // The control whose window this is, if it is one of ours.
     static TWinControl* FromHandle(HWND window);
 
-    void SetParent(TWinControl* parent) override;
+    TWinControl& AsWindow() noexcept override { return *this; }
+    TControl& AsControl() noexcept override { return *this; }
+    void SetParent(TControlParent* parent) override;
     void SetBounds(int left, int top, int width, int height) override;
     SIZE ClientSize() const override;
     std::string Text() const override;
@@ -87,7 +89,7 @@ public:
     virtual bool PreTranslateMessage(MSG&) { return false; }
 
     void Invalidate() override;
-    void InvalidateArea(const RECT& area);
+    void InvalidateArea(const RECT& area) override;
     // Redraws the window and its children now.
     void Repaint();
 
@@ -123,7 +125,7 @@ protected:
     // The brush for WM_CTLCOLOR*, or none for the platform's colours.
     virtual HBRUSH ControlColor(HDC) { return nullptr; }
 
-    virtual void ChildBoundsChanged(TControl& child);
+    void ChildBoundsChanged(TControl& child) override;
     virtual void FontChanged();
     void AlignControls();
     bool Aligning() const { return aligning_; }
@@ -139,13 +141,11 @@ protected:
     void StoreText(const std::string& text) override;
 
 private:
-    friend class TControl;
-
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Attach(HWND window, bool subclass);
     void Detach();
-    void InsertControl(TControl& control);
-    void RemoveControl(TControl& control);
+    void InsertControl(TControl& control) override;
+    void RemoveControl(TControl& control) override;
     void UpdateBoundsFromWindow();
     void ClientMaybeResized();
     void ApplyAnchors(SIZE before, SIZE after);

@@ -8,7 +8,7 @@
 #include "framework/graphics/Metafile.h"
 #include "framework/runtime/Layout.h"
 #include "framework/ui/Application.h"
-#include "framework/ui/MessageLoop.h"
+#include "framework/ui/ReportedErrors.h"
 #include "imagepack/ImagePackClasses.h"
 #include "imagepack/UImageEx.h"
 #include "imagepack/UMatrixImagePack.h"
@@ -111,7 +111,7 @@ protected:
     {
         // The tests paint outside a message loop: what the windows reported
         // is handed on here.
-        TMessageLoop::HandleReportedErrors();
+        TReportedErrors::HandleAll();
         form.reset();
         Application().SetOnException({});
         EXPECT_TRUE(errors.empty()) << errors.front();

@@ -10,7 +10,7 @@
 #include "bitmap/UGraphicUtil.h"
 #include "bitmap/UPaletteUtil.h"
 #include "framework/ui/Application.h"
-#include "framework/ui/MessageLoop.h"
+#include "framework/ui/ReportedErrors.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "imagepack/UMatrixImagePack.h"
 #include "tests/imagepack/DisplaySupport.h"
@@ -67,7 +67,7 @@ TEST(DisplayOnPaletteScreen, AWindowPaintsWithTheDefaultPalette)
         InvalidateRect(probe->Handle(), nullptr, FALSE);
         UpdateWindow(probe->Handle());
         EXPECT_EQ(probe->selected, GetDefaultPalette());
-        TMessageLoop::HandleReportedErrors();
+        TReportedErrors::HandleAll();
     }
     Application().SetOnException({});
     EXPECT_TRUE(errors.empty());

@@ -17,6 +17,7 @@
 #include "framework/ui/Application.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/MessageLoop.h"
+#include "framework/ui/ReportedErrors.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 namespace {
@@ -377,13 +378,13 @@ TEST_F(FormTest, AnErrorOutsideALoopWaitsForItAndForgetsASenderThatWent)
     form->Show();
     SendMessageA(form->btnFail->Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(senders.empty());
-    TMessageLoop::HandleReportedErrors();
+    TReportedErrors::HandleAll();
     ASSERT_EQ(senders.size(), 1u);
     EXPECT_EQ(senders[0], form.get());
 
     SendMessageA(form->btnFail->Handle(), BM_CLICK, 0, 0);
     form.reset();
-    TMessageLoop::HandleReportedErrors();
+    TReportedErrors::HandleAll();
     ASSERT_EQ(senders.size(), 2u);
     EXPECT_EQ(senders[1], nullptr);
 }
