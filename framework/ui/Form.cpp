@@ -290,25 +290,38 @@ void TForm::Loaded()
 
 void TForm::Show()
 {
-    HandleNeeded();
+    // Placed first, so that a window made now starts where it stays.
     if (position_ == TPosition::ScreenCenter) {
         const int left = (GetSystemMetrics(SM_CXSCREEN) - width_) / 2;
         const int top = (GetSystemMetrics(SM_CYSCREEN) - height_) / 2;
         SetBounds(left, top, width_, height_);
     }
+    const bool madeNow = !HandleAllocated();
+    HandleNeeded();
     SetVisible(true);
-    BringToFront();
+    // A window made just now is above the others already.
+    if (!madeNow)
+        BringToFront();
     FocusFirstControl();
+}
+
+HWND TForm::FocusOnActivation()
+{
+    if (savedFocus_ && IsWindow(savedFocus_) && IsChild(Handle(), savedFocus_))
+        return savedFocus_;
+    return FirstFocus();
+}
+
+HWND TForm::FirstFocus()
+{
+    if (activeControl_ && activeControl_->CanFocus())
+        return activeControl_->Handle();
+    return GetNextDlgTabItem(Handle(), nullptr, FALSE);
 }
 
 void TForm::FocusFirstControl()
 {
-    HWND window = Handle();
-    if (activeControl_ && activeControl_->CanFocus()) {
-        ::SetFocus(activeControl_->Handle());
-        return;
-    }
-    if (HWND first = GetNextDlgTabItem(window, nullptr, FALSE))
+    if (HWND first = FirstFocus(); first && GetFocus() != first)
         ::SetFocus(first);
 }
 
@@ -468,8 +481,10 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
             HWND focus = GetFocus();
             if (focus && IsChild(Handle(), focus))
                 savedFocus_ = focus;
-        } else if (savedFocus_ && IsWindow(savedFocus_) && IsChild(Handle(), savedFocus_)) {
-            ::SetFocus(savedFocus_);
+        } else if (HWND focus = FocusOnActivation()) {
+            // As a dialog does: straight to the control, not to the form
+            // first.
+            ::SetFocus(focus);
             return 0;
         }
         break;

@@ -138,6 +138,12 @@ private:
     void StylesChanged();
     void AdjustSize();
     void FocusFirstControl();
+    // The active control if it can take the focus, else the first in the
+    // tab order; none without either.
+    HWND FirstFocus();
+    // The control that had the focus when the form was last left, else the
+    // first focus.
+    HWND FocusOnActivation();
     bool HandleAccelerator(char key) override;
     // The controls on this form that answer the dialog keys.
     TWinControl* CurrentDefaultControl() const;
