@@ -13,6 +13,7 @@
 #include "framework/graphics/BitmapHeader.h"
 #include "framework/graphics/BitmapSupport.h"
 #include "framework/graphics/ByteReader.h"
+#include "framework/graphics/DibExport.h"
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 
