@@ -13,6 +13,7 @@
 #include "framework/graphics/BitmapHeader.h"
 #include "framework/graphics/BitmapSupport.h"
 #include "framework/graphics/ByteReader.h"
+#include "framework/graphics/DibExport.h"
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 
@@ -259,40 +260,30 @@ TBitmapStreamHolder::TBitmapStreamHolder(TStream& stream)
 
 TBitmapStreamHolder::~TBitmapStreamHolder() = default;
 
-TCompatibleDC::TCompatibleDC(TBMPInfo& header)
+namespace {
+
+// The header's colours for 1-, 4- and 8-bit headers; none for others.
+HPALETTE HeaderPalette(TBMPInfo& header)
 {
-    {
-        const TWindowDC screen;
-        dc_ = CreateCompatibleDC(screen.Handle());
-        bitmap_ = CreateCompatibleBitmap(screen.Handle(), 1, 1);
-    }
     const BITMAPINFOHEADER& info = header.Header();
     const int bitsPerPixel = info.biPlanes * info.biBitCount;
-    if (bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8) {
-        const auto colors = static_cast<int>(std::min<std::uint32_t>(ColorCount(&info), 256));
-        palette_ = ColorTableToPalette(header.ColorTable(), colors);
-        if (palette_) {
-            oldPalette_ = SelectPalette(dc_, palette_, FALSE);
-            RealizePalette(dc_);
-        }
-    }
-    if (bitmap_)
-        oldBitmap_ = SelectObject(dc_, bitmap_);
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8)
+        return nullptr;
+    const auto colors = static_cast<int>(std::min<std::uint32_t>(ColorCount(&info), 256));
+    return ColorTableToPalette(header.ColorTable(), colors);
 }
 
-TCompatibleDC::~TCompatibleDC()
+} // namespace
+
+TCompatibleDC::TCompatibleDC(TBMPInfo& header, const TWindowDC& screen)
+    : dc_(screen.Handle()),
+      bitmap_(CreateCompatibleBitmap(screen.Handle(), 1, 1)),
+      palette_(HeaderPalette(header)),
+      paletteSelection_(dc_.Handle(), palette_.Get(), false),
+      bitmapSelection_(dc_.Handle(), bitmap_.Get())
 {
-    if (oldBitmap_)
-        SelectObject(dc_, oldBitmap_);
-    if (palette_) {
-        if (oldPalette_)
-            SelectPalette(dc_, oldPalette_, FALSE);
-        DeleteObject(palette_);
-    }
-    if (bitmap_)
-        DeleteObject(bitmap_);
-    if (dc_)
-        DeleteDC(dc_);
+    if (palette_)
+        RealizePalette(dc_.Handle());
 }
 
 namespace {
@@ -508,6 +499,8 @@ HBITMAP TDIB::CreateSectionHandle()
     if (!holder_)
         return nullptr;
     const TCompatibleDC dc(header_);
+    if (!dc)
+        return nullptr;
     SetLastError(0);
     void* bits = nullptr;
     HBITMAP section = CreateDIBSection(dc.Handle(), header_.Info(), DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -521,6 +514,8 @@ HBITMAP TDIB::CreateCompatibleHandle()
     if (!holder_)
         return nullptr;
     const TCompatibleDC dc(header_);
+    if (!dc)
+        return nullptr;
     return CreateDIBitmap(dc.Handle(), &header_.Header(), CBM_INIT, holder_->GetBits(), header_.Info(),
                           DIB_RGB_COLORS);
 }

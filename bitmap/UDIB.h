@@ -10,6 +10,7 @@
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/DecodeLimit.h"
 #include "framework/graphics/Graphic.h"
+#include "framework/runtime/Handles.h"
 
 class TStream;
 class TMemoryStream;
@@ -176,20 +177,23 @@ private:
 // bitmaps made against it take the screen's format.
 class TCompatibleDC {
 public:
-    explicit TCompatibleDC(TBMPInfo& header);
-    ~TCompatibleDC();
-    TCompatibleDC(const TCompatibleDC&) = delete;
-    TCompatibleDC& operator=(const TCompatibleDC&) = delete;
+    explicit TCompatibleDC(TBMPInfo& header) : TCompatibleDC(header, TWindowDC()) {}
 
-    HDC Handle() const { return dc_; }
-    HPALETTE Palette() const { return palette_; }
+    HDC Handle() const { return dc_.Handle(); }
+    // False when the platform made no context.
+    explicit operator bool() const { return static_cast<bool>(dc_); }
+    HPALETTE Palette() const { return palette_.Get(); }
 
 private:
-    HDC dc_ = nullptr;
-    HPALETTE palette_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ oldBitmap_ = nullptr;
-    HPALETTE oldPalette_ = nullptr;
+    TCompatibleDC(TBMPInfo& header, const TWindowDC& screen);
+
+    // Declared in the order of making: leaving deselects the bitmap, then
+    // the palette, and deletes the palette, the bitmap and the context.
+    TMemoryDC dc_;
+    TGdiObject<HBITMAP> bitmap_;
+    TGdiObject<HPALETTE> palette_;
+    TSelectedPalette paletteSelection_;
+    TSelectedObject bitmapSelection_;
 };
 
 // A device-independent bitmap in memory: a header block and pixels, drawn

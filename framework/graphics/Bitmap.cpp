@@ -50,14 +50,28 @@ private:
 
 } // namespace
 
+// The canvas draws on whichever image the bitmap holds at the time.
+class TBitmap::TOwnCanvas : public TBitmapCanvas {
+public:
+    explicit TOwnCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+
+protected:
+    TBitmapImage& BitmapImage() override { return *bitmap_.image_; }
+    void BitmapChanging() override { bitmap_.Unshare(); }
+    void BitmapChanged() override { bitmap_.Changed(&bitmap_); }
+
+private:
+    TBitmap& bitmap_;
+};
+
 TBitmap::TBitmap() : image_(std::make_shared<TBitmapImage>()) {}
 
 TBitmap::~TBitmap() = default;
 
-TBitmapCanvas& TBitmap::OwnCanvas() const
+TBitmap::TOwnCanvas& TBitmap::OwnCanvas() const
 {
     if (!canvas_)
-        canvas_ = std::make_unique<TBitmapCanvas>(const_cast<TBitmap&>(*this));
+        canvas_ = std::make_unique<TOwnCanvas>(const_cast<TBitmap&>(*this));
     return *canvas_;
 }
 
@@ -152,7 +166,7 @@ void TBitmap::DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part)
     if (Empty())
         return;
     const HDC destination = canvas.Handle();
-    TBitmapCanvas& own = OwnCanvas();
+    TOwnCanvas& own = OwnCanvas();
     TCanvasLock lock(own);
     const HDC source = own.Handle();
     TDestinationState state(destination);

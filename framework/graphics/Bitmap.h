@@ -5,19 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "framework/graphics/BitmapSupport.h"
 #include "framework/graphics/Canvas.h"
-#include "framework/graphics/DibExport.h"
 #include "framework/graphics/Graphic.h"
 
-enum class TPixelFormat { Device, Bit1, Bit4, Bit8, Bit15, Bit16, Bit24, Bit32, Custom };
-enum class TBitmapHandleType { DIB, DDB };
 enum class TTransparentMode { Auto, Fixed };
 
 // Set in the top byte of the colour TransparentColor answers; drawing code
 // clears it.
 constexpr TColor kTransparentColorFlag = 0x02000000;
 
-class TBitmapCanvas;
 class TBitmapImage;
 
 // A bitmap: a device-independent section or a device-dependent bitmap, with a
@@ -49,9 +46,8 @@ public:
     void SetSize(int width, int height);
     // The whole bitmap, through DrawPart.
     void Draw(TCanvas& canvas, const RECT& rect) override;
-    // Stretches the part of the bitmap (in its pixels) into rect. Callers go
-    // through TCanvas::StretchDraw, which announces the destination's change.
-    virtual void DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part);
+    // Stretches the part of the bitmap (in its pixels) into rect.
+    void DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part) override;
 
     // The bitmap keeps ownership. Since the caller may draw into the handle,
     // asking for it ends sharing and frees the canvas's context. 0 when empty.
@@ -108,9 +104,9 @@ public:
     void WriteData(TStream& stream) const override;
 
 private:
-    friend class TBitmapCanvas;
+    class TOwnCanvas;
 
-    TBitmapCanvas& OwnCanvas() const;
+    TOwnCanvas& OwnCanvas() const;
     void ReplaceImage(std::shared_ptr<TBitmapImage> image);
     // Gives this bitmap an image of its own before a change.
     void Unshare();
@@ -119,6 +115,6 @@ private:
 
     std::shared_ptr<TBitmapImage> image_;
     // Declared after the image: the canvas lets go of it first.
-    mutable std::unique_ptr<TBitmapCanvas> canvas_;
+    mutable std::unique_ptr<TOwnCanvas> canvas_;
     TColor transparentColor_ = clDefault;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/graphics/Graphic.h"
+
 namespace {
 
 constexpr RGBQUAD kBlack{0, 0, 0, 0};
@@ -133,12 +135,6 @@ bool IsBlackAndWhite(const std::vector<RGBQUAD>& colors)
     return colors.size() == 2 && same(colors[0], kBlack) && same(colors[1], kWhite);
 }
 
-std::size_t SectionSize(const BITMAPINFOHEADER& header)
-{
-    return static_cast<std::size_t>(TDibImage::StrideOf(header.biWidth, header.biBitCount)) *
-           static_cast<std::size_t>(std::abs(header.biHeight));
-}
-
 TBitmapImage::~TBitmapImage()
 {
     ReleaseSelection();
@@ -202,7 +198,7 @@ TDibHeader TBitmapImage::SectionHeader()
 
 void TBitmapCanvas::CreateHandle()
 {
-    TBitmapImage& image = *bitmap_.image_;
+    TBitmapImage& image = BitmapImage();
     image.ReleaseSelection();
     context_.emplace(image.handle.Get(), image.palette.Get());
     selected_ = &image;
@@ -223,14 +219,14 @@ void TBitmapCanvas::FreeContext()
 
 void TBitmapCanvas::Changing()
 {
-    bitmap_.Unshare();
+    BitmapChanging();
     TCanvas::Changing();
 }
 
 void TBitmapCanvas::Changed()
 {
     TCanvas::Changed();
-    bitmap_.Changed(&bitmap_);
+    BitmapChanged();
 }
 
 std::shared_ptr<TBitmapImage> AdoptedImage(HBITMAP handle)

@@ -9,10 +9,12 @@
 #include <optional>
 #include <vector>
 
-#include "framework/graphics/Bitmap.h"
 #include "framework/graphics/BitmapFile.h"
 #include "framework/graphics/BitmapSupport.h"
+#include "framework/graphics/Canvas.h"
 #include "framework/runtime/Handles.h"
+
+class TBitmapCanvas;
 
 // The picture shared by bitmaps that were assigned from one another: the
 // handle, its palette and a description of both. A bitmap that is about to
@@ -46,23 +48,27 @@ public:
 
 // The canvas of a bitmap: a memory context with the bitmap's image and
 // palette selected, made on demand and given up whenever the image goes.
+// The bitmap it belongs to says which image that is and hears of changes.
 class TBitmapCanvas : public TCanvas {
 public:
-    explicit TBitmapCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
     ~TBitmapCanvas() override { FreeContext(); }
 
     void FreeContext();
     HDC Context() const { return context_ ? context_->Handle() : nullptr; }
 
 protected:
-    void CreateHandle() override;
+    // The image the bitmap holds now.
+    virtual TBitmapImage& BitmapImage() = 0;
     // A change to the canvas is a change to the bitmap, which first needs an
     // image of its own.
+    virtual void BitmapChanging() = 0;
+    virtual void BitmapChanged() = 0;
+
+    void CreateHandle() override;
     void Changing() override;
     void Changed() override;
 
 private:
-    TBitmap& bitmap_;
     TBitmapImage* selected_ = nullptr;
     std::optional<TSelectedBitmap> context_;
 };
@@ -88,5 +94,3 @@ HBITMAP MakeTransparencyMask(HDC source, int width, int height, COLORREF color);
 TPixelFormat ScreenFormat();
 // True for exactly black and white, in that order.
 bool IsBlackAndWhite(const std::vector<RGBQUAD>& colors);
-// The bytes of an uncompressed section of that shape.
-std::size_t SectionSize(const BITMAPINFOHEADER& header);

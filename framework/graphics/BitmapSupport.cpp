@@ -1,7 +1,9 @@
 #include "framework/graphics/BitmapSupport.h"
 
 #include <algorithm>
+#include <cstdlib>
 
+#include "framework/graphics/BitmapFile.h"
 #include "framework/graphics/Graphic.h"
 
 namespace {
@@ -20,6 +22,12 @@ TSelectedBitmap::TSelectedBitmap(HBITMAP bitmap, HPALETTE palette)
 {
     if (palette)
         RealizePalette(dc_.Handle());
+}
+
+std::size_t SectionSize(const BITMAPINFOHEADER& header)
+{
+    return static_cast<std::size_t>(TDibImage::StrideOf(header.biWidth, header.biBitCount)) *
+           static_cast<std::size_t>(std::abs(header.biHeight));
 }
 
 std::vector<RGBQUAD> PaletteColors(HPALETTE palette, int limit)

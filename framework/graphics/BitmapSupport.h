@@ -2,13 +2,18 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <vector>
 
 #include "framework/runtime/Handles.h"
 
-// Pieces of the bitmap code that other bitmap libraries share: a bitmap
-// header with room for any colour table, a memory context holding one
-// bitmap, and conversions between palettes and colour tables.
+// Pieces of the bitmap code that other bitmap libraries share: the shapes a
+// bitmap takes, a bitmap header with room for any colour table, a memory
+// context holding one bitmap, and conversions between palettes and colour
+// tables.
+
+enum class TPixelFormat { Device, Bit1, Bit4, Bit8, Bit15, Bit16, Bit24, Bit32, Custom };
+enum class TBitmapHandleType { DIB, DDB };
 
 // A BITMAPINFO with room for a full colour table or the three masks.
 struct TDibHeader {
@@ -17,6 +22,9 @@ struct TDibHeader {
 
     BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(this); }
 };
+
+// The bytes of an uncompressed section of that shape.
+std::size_t SectionSize(const BITMAPINFOHEADER& header);
 
 // A memory context with one bitmap (and its palette) selected, for one scope.
 // A bitmap can be selected into one context at a time: the caller makes sure

@@ -1,6 +1,5 @@
 #include "framework/graphics/Canvas.h"
 
-#include "framework/graphics/Bitmap.h"
 #include "framework/graphics/Graphic.h"
 
 TCanvas::TCanvas()
@@ -166,13 +165,13 @@ void TCanvas::StretchDraw(const RECT& rect, TGraphic& graphic)
     Changed();
 }
 
-void TCanvas::StretchDraw(const RECT& rect, TBitmap& bitmap, const RECT& part)
+void TCanvas::StretchDraw(const RECT& rect, TGraphic& graphic, const RECT& part)
 {
-    if (bitmap.Empty())
+    if (graphic.Empty())
         return;
     Changing();
     Require(kBrush);
-    bitmap.DrawPart(*this, rect, part);
+    graphic.DrawPart(*this, rect, part);
     Changed();
 }
 

@@ -8,7 +8,6 @@
 #include "framework/graphics/DrawingTools.h"
 #include "framework/runtime/Handles.h"
 
-class TBitmap;
 class TGraphic;
 
 // Drawing on a device context with a brush, a font and a pen. The context is
@@ -57,8 +56,8 @@ public:
 
     void Draw(int x, int y, TGraphic& graphic);
     void StretchDraw(const RECT& rect, TGraphic& graphic);
-    // Only the part of the bitmap, in its pixels.
-    void StretchDraw(const RECT& rect, TBitmap& bitmap, const RECT& part);
+    // Only the part of the graphic, in its pixels (see TGraphic::DrawPart).
+    void StretchDraw(const RECT& rect, TGraphic& graphic, const RECT& part);
 
     TColor Pixel(int x, int y);
     void SetPixel(int x, int y, TColor color);

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "framework/graphics/BitmapImage.h"
+#include "framework/graphics/BitmapFile.h"
+#include "framework/graphics/BitmapSupport.h"
+#include "framework/graphics/InvalidGraphic.h"
 #include "framework/runtime/Handles.h"
 
 namespace {

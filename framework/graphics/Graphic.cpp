@@ -14,6 +14,11 @@ void TGraphic::SetTransparent(bool transparent)
     Changed(this);
 }
 
+void TGraphic::DrawPart(TCanvas&, const RECT&, const RECT&)
+{
+    throw EInvalidGraphic("この画像は一部だけを描画できません");
+}
+
 void TGraphic::LoadFromFile(const std::string& path)
 {
     TFileStream file(path, TFileMode::OpenRead);

@@ -69,6 +69,10 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
     virtual void Draw(TCanvas& canvas, const RECT& rect) = 0;
+    // Stretches a part of the picture, in its pixels, into rect. Callers go
+    // through TCanvas::StretchDraw, which announces the destination's change.
+    // Only bitmaps have pixels to take a part of; the base raises.
+    virtual void DrawPart(TCanvas& canvas, const RECT& rect, const RECT& part);
     // The palette the picture wants realised on palette displays, or none.
     virtual HPALETTE Palette() const { return nullptr; }
     virtual bool Transparent() const { return transparent_; }

@@ -28,6 +28,39 @@ constexpr std::int64_t kPixelsPerMillimetreAtMost = 1000;
 // that grows with the width, and spins or faults from some million units on.
 constexpr std::int64_t kWidestPen = 65536;
 
+// Kinds of record that differ only in their fixed fields, which need only be
+// there: the least size of each.
+struct TFixedRecord {
+    DWORD type;
+    DWORD size;
+};
+constexpr TFixedRecord kFixedRecords[] = {
+    // No fields of their own.
+    {EMR_SETMETARGN, 8}, {EMR_REALIZEPALETTE, 8}, {EMR_BEGINPATH, 8}, {EMR_ENDPATH, 8}, {EMR_CLOSEFIGURE, 8},
+    {EMR_FLATTENPATH, 8}, {EMR_WIDENPATH, 8}, {EMR_ABORTPATH, 8},
+    {EMR_SETMAPPERFLAGS, 12}, {EMR_SETMAPMODE, 12}, {EMR_SETBKMODE, 12}, {EMR_SETPOLYFILLMODE, 12},
+    {EMR_SETROP2, 12}, {EMR_SETSTRETCHBLTMODE, 12}, {EMR_SETTEXTALIGN, 12}, {EMR_SETTEXTCOLOR, 12},
+    {EMR_SETBKCOLOR, 12}, {EMR_SETARCDIRECTION, 12}, {EMR_SETMITERLIMIT, 12}, {EMR_SELECTCLIPPATH, 12},
+    {EMR_SETICMMODE, 12}, {EMR_SETLAYOUT, 12},
+    {EMR_SETWINDOWEXTEX, 16}, {EMR_SETWINDOWORGEX, 16}, {EMR_SETVIEWPORTEXTEX, 16}, {EMR_SETVIEWPORTORGEX, 16},
+    {EMR_SETBRUSHORGEX, 16}, {EMR_OFFSETCLIPRGN, 16}, {EMR_MOVETOEX, 16}, {EMR_LINETO, 16},
+    {EMR_SETPIXELV, 20},
+    {EMR_EXCLUDECLIPRECT, 24}, {EMR_INTERSECTCLIPRECT, 24}, {EMR_SCALEVIEWPORTEXTEX, 24},
+    {EMR_SCALEWINDOWEXTEX, 24}, {EMR_ELLIPSE, 24}, {EMR_RECTANGLE, 24}, {EMR_EXTFLOODFILL, 24},
+    {EMR_FILLPATH, 24}, {EMR_STROKEANDFILLPATH, 24}, {EMR_STROKEPATH, 24},
+    {EMR_ANGLEARC, 28},
+    {EMR_SETWORLDTRANSFORM, 32}, {EMR_ROUNDRECT, 32}, {EMR_SETCOLORADJUSTMENT, 32},
+    {EMR_MODIFYWORLDTRANSFORM, 36},
+    {EMR_ARC, 40}, {EMR_CHORD, 40}, {EMR_PIE, 40}, {EMR_ARCTO, 40},
+};
+
+const TFixedRecord* FixedRecord(DWORD type)
+{
+    const auto found = std::find_if(std::begin(kFixedRecords), std::end(kFixedRecords),
+                                    [type](const TFixedRecord& record) { return record.type == type; });
+    return found == std::end(kFixedRecords) ? nullptr : found;
+}
+
 // One record, read through a reader that ends where the record ends, so that
 // no field outside it can be taken for part of it.
 class TRecordCheck {
@@ -42,7 +75,12 @@ public:
     void Check(DWORD type);
 
 private:
-    // Kinds of record that differ only in their fixed fields.
+    // Each answers whether the record is of its kinds, checked.
+    bool CheckedPoints(DWORD type) const;
+    bool CheckedObject(DWORD type) const;
+    bool CheckedTransfer(DWORD type) const;
+    bool CheckedOther(DWORD type) const;
+
     void MinimumSize(DWORD size) const
     {
         if (record_.Size() < size)
@@ -110,6 +148,13 @@ private:
         std::int64_t width = 0;
         std::int64_t height = 0;
     };
+    // A new object at index 8 of the handle table; size: of its record.
+    void NewObject(DWORD size) const
+    {
+        MinimumSize(size);
+        Handle(8, false);
+    }
+    void ExtCreatePen() const;
     // Colours as RGB values, as palette indexes, or (monochrome brushes) no
     // colour table at all.
     TColorUsage ColorUsageOf(DWORD usage) const
@@ -126,6 +171,14 @@ private:
     // must hold, 0 for all of them. Answers the bitmap's size (0 x 0 when
     // absent).
     TBitmapSize Bitmap(std::uint64_t usageAt, std::uint64_t at, bool absentAllowed, std::uint64_t rows = 0) const;
+    void BitsHold(const TBitmapHeader& header, std::uint64_t allRows, DWORD bitsSize, std::uint64_t rows) const;
+    // The fixed part of a block transfer, and the first count coordinates
+    // of its destination (from offset 24) within device space.
+    void Destination(DWORD size, int count) const
+    {
+        MinimumSize(size);
+        InDeviceSpace(24, count);
+    }
     // A block transfer without a source bitmap must not ask for one: its
     // raster operation (at 40) has to leave the source out.
     void SourceForOperation(const TBitmapSize& source) const
@@ -203,185 +256,163 @@ TRecordCheck::TBitmapSize TRecordCheck::Bitmap(std::uint64_t usageAt, std::uint6
     record_.Bytes(bitsOffset, bitsSize);
     const TBitmapHeader header = ReadCheckedBitmapHeader(info, options);
     const std::uint64_t allRows = PixelRows(header, options);
-    if (header.Compressed()) {
-        if (header.imageSize > bitsSize)
-            record_.Invalid();
-    } else {
-        if (rows > allRows)
-            record_.Invalid();
-        if (RowBytes(header) * (rows ? rows : allRows) > bitsSize)
-            record_.Invalid();
-    }
+    BitsHold(header, allRows, bitsSize, rows);
     return {header.width, static_cast<std::int64_t>(allRows)};
 }
 
+// Compressed bits hold the header's image size; others rows (0: allRows)
+// of pixels, no more than the bitmap has.
+void TRecordCheck::BitsHold(const TBitmapHeader& header, std::uint64_t allRows, DWORD bitsSize,
+                            std::uint64_t rows) const
+{
+    if (header.Compressed()) {
+        if (header.imageSize > bitsSize)
+            record_.Invalid();
+        return;
+    }
+    if (rows > allRows)
+        record_.Invalid();
+    if (RowBytes(header) * (rows ? rows : allRows) > bitsSize)
+        record_.Invalid();
+}
+
 void TRecordCheck::Check(DWORD type)
+{
+    if (const TFixedRecord* fixed = FixedRecord(type))
+        return MinimumSize(fixed->size);
+    if (CheckedPoints(type) || CheckedObject(type) || CheckedTransfer(type) || CheckedOther(type))
+        return;
+    // Kinds not known here may be played back in ways not checked here.
+    record_.Invalid();
+}
+
+bool TRecordCheck::CheckedPoints(DWORD type) const
 {
     switch (type) {
     case EMR_POLYBEZIER:
     case EMR_POLYGON:
     case EMR_POLYLINE:
     case EMR_POLYBEZIERTO:
-    case EMR_POLYLINETO: return Points(8);
+    case EMR_POLYLINETO: Points(8); return true;
     case EMR_POLYBEZIER16:
     case EMR_POLYGON16:
     case EMR_POLYLINE16:
     case EMR_POLYBEZIERTO16:
-    case EMR_POLYLINETO16: return Points(4);
+    case EMR_POLYLINETO16: Points(4); return true;
     case EMR_POLYPOLYLINE:
-    case EMR_POLYPOLYGON: return PolyPoints(8);
+    case EMR_POLYPOLYGON: PolyPoints(8); return true;
     case EMR_POLYPOLYLINE16:
-    case EMR_POLYPOLYGON16: return PolyPoints(4);
-    case EMR_POLYDRAW: return PointsWithTypes(8);
-    case EMR_POLYDRAW16: return PointsWithTypes(4);
+    case EMR_POLYPOLYGON16: PolyPoints(4); return true;
+    case EMR_POLYDRAW: PointsWithTypes(8); return true;
+    case EMR_POLYDRAW16: PointsWithTypes(4); return true;
+    default: return false;
+    }
+}
 
-    case EMR_SAVEDC:
-        ++savedStates_;
-        return;
-    case EMR_RESTOREDC: return Restore();
-    case EMR_SETMETARGN:
-    case EMR_REALIZEPALETTE:
-    case EMR_BEGINPATH:
-    case EMR_ENDPATH:
-    case EMR_CLOSEFIGURE:
-    case EMR_FLATTENPATH:
-    case EMR_WIDENPATH:
-    case EMR_ABORTPATH: return;
-    case EMR_SETMAPPERFLAGS:
-    case EMR_SETMAPMODE:
-    case EMR_SETBKMODE:
-    case EMR_SETPOLYFILLMODE:
-    case EMR_SETROP2:
-    case EMR_SETSTRETCHBLTMODE:
-    case EMR_SETTEXTALIGN:
-    case EMR_SETTEXTCOLOR:
-    case EMR_SETBKCOLOR:
-    case EMR_SETARCDIRECTION:
-    case EMR_SETMITERLIMIT:
-    case EMR_SELECTCLIPPATH:
-    case EMR_SETICMMODE:
-    case EMR_SETLAYOUT: return MinimumSize(12);
-    case EMR_SETWINDOWEXTEX:
-    case EMR_SETWINDOWORGEX:
-    case EMR_SETVIEWPORTEXTEX:
-    case EMR_SETVIEWPORTORGEX:
-    case EMR_SETBRUSHORGEX:
-    case EMR_OFFSETCLIPRGN:
-    case EMR_MOVETOEX:
-    case EMR_LINETO: return MinimumSize(16);
-    case EMR_SETPIXELV: return MinimumSize(20);
-    case EMR_EXCLUDECLIPRECT:
-    case EMR_INTERSECTCLIPRECT:
-    case EMR_SCALEVIEWPORTEXTEX:
-    case EMR_SCALEWINDOWEXTEX:
-    case EMR_ELLIPSE:
-    case EMR_RECTANGLE:
-    case EMR_EXTFLOODFILL:
-    case EMR_FILLPATH:
-    case EMR_STROKEANDFILLPATH:
-    case EMR_STROKEPATH: return MinimumSize(24);
-    case EMR_ANGLEARC: return MinimumSize(28);
-    case EMR_SETWORLDTRANSFORM:
-    case EMR_ROUNDRECT:
-    case EMR_SETCOLORADJUSTMENT: return MinimumSize(32);
-    case EMR_MODIFYWORLDTRANSFORM: return MinimumSize(36);
-    case EMR_ARC:
-    case EMR_CHORD:
-    case EMR_PIE:
-    case EMR_ARCTO: return MinimumSize(40);
-
+// Objects made, selected and deleted.
+bool TRecordCheck::CheckedObject(DWORD type) const
+{
+    switch (type) {
     case EMR_SELECTOBJECT:
-    case EMR_SELECTPALETTE: return Handle(8, true);
-    case EMR_DELETEOBJECT: return Handle(8, false);
-    case EMR_RESIZEPALETTE:
-        MinimumSize(16);
-        return Handle(8, false);
+    case EMR_SELECTPALETTE: Handle(8, true); return true;
+    case EMR_DELETEOBJECT: Handle(8, false); return true;
+    case EMR_RESIZEPALETTE: NewObject(16); return true;
+    case EMR_CREATEBRUSHINDIRECT: NewObject(24); return true;
+    case EMR_EXTCREATEFONTINDIRECTW: NewObject(12 + sizeof(LOGFONTW)); return true;
     case EMR_CREATEPEN:
-        MinimumSize(28);
-        Handle(8, false);
-        return PenWidth(16, true);
-    case EMR_CREATEBRUSHINDIRECT:
-        MinimumSize(24);
-        return Handle(8, false);
-    case EMR_EXTCREATEFONTINDIRECTW:
-        MinimumSize(12 + sizeof(LOGFONTW));
-        return Handle(8, false);
+        NewObject(28);
+        PenWidth(16, true);
+        return true;
     case EMR_CREATEPALETTE:
         Handle(8, false);
-        return Array(16, record_.Get<WORD>(14), sizeof(PALETTEENTRY));
+        Array(16, record_.Get<WORD>(14), sizeof(PALETTEENTRY));
+        return true;
     case EMR_SETPALETTEENTRIES:
         Handle(8, false);
-        return Array(20, record_.Get<DWORD>(16), sizeof(PALETTEENTRY));
+        Array(20, record_.Get<DWORD>(16), sizeof(PALETTEENTRY));
+        return true;
     case EMR_CREATEMONOBRUSH:
     case EMR_CREATEDIBPATTERNBRUSHPT:
         Handle(8, false);
         Bitmap(12, 16, false);
-        return;
-    case EMR_EXTCREATEPEN:
-        Handle(8, false);
-        Array(52, record_.Get<DWORD>(48), 4);
-        PenWidth(32, false);
-        // A pattern pen's colour says how its bitmap's colours are given.
-        Bitmap(40, 12, true);
-        return;
+        return true;
+    case EMR_EXTCREATEPEN: ExtCreatePen(); return true;
+    default: return false;
+    }
+}
 
-    case EMR_EXTTEXTOUTA: return Text(36, 1);
-    case EMR_EXTTEXTOUTW: return Text(36, 2);
-    case EMR_GDICOMMENT: return Array(12, record_.Get<DWORD>(8), 1);
+void TRecordCheck::ExtCreatePen() const
+{
+    Handle(8, false);
+    Array(52, record_.Get<DWORD>(48), 4);
+    PenWidth(32, false);
+    // A pattern pen's colour says how its bitmap's colours are given.
+    Bitmap(40, 12, true);
+}
 
-    case EMR_FILLRGN:
-        Handle(28, false);
-        return Region(24, 32, false);
-    case EMR_FRAMERGN:
-        Handle(28, false);
-        return Region(24, 40, false);
-    case EMR_INVERTRGN:
-    case EMR_PAINTRGN: return Region(24, 28, false);
-    case EMR_EXTSELECTCLIPRGN: return Region(8, 16, true);
-
-    // Block transfers: the destination first (its fields from offset 24),
-    // then the bitmaps.
+// Block transfers: the destination first, then the bitmaps.
+bool TRecordCheck::CheckedTransfer(DWORD type) const
+{
+    switch (type) {
     case EMR_BITBLT:
-        MinimumSize(100);
-        InDeviceSpace(24, 4);
-        return SourceForOperation(Bitmap(80, 84, true));
+        Destination(100, 4);
+        SourceForOperation(Bitmap(80, 84, true));
+        return true;
     case EMR_STRETCHBLT:
-        MinimumSize(108);
-        InDeviceSpace(24, 4);
-        return SourceForOperation(Bitmap(80, 84, true));
+        Destination(108, 4);
+        SourceForOperation(Bitmap(80, 84, true));
+        return true;
     case EMR_ALPHABLEND:
     case EMR_TRANSPARENTBLT:
-        MinimumSize(108);
-        InDeviceSpace(24, 4);
+        Destination(108, 4);
         Bitmap(80, 84, false);
-        return;
+        return true;
     case EMR_MASKBLT:
-        MinimumSize(128);
-        InDeviceSpace(24, 4);
+        Destination(128, 4);
         Bitmap(80, 84, true);
         Bitmap(108, 112, true);
-        return;
+        return true;
     case EMR_PLGBLT:
-        MinimumSize(140);
-        InDeviceSpace(24, 6);
+        Destination(140, 6);
         Bitmap(92, 96, true);
         Bitmap(120, 124, true);
-        return;
+        return true;
     // Recording these with a source rectangle outside the bitmap makes the
     // platform copy from outside the bits.
     case EMR_SETDIBITSTODEVICE:
-        MinimumSize(76);
-        InDeviceSpace(24, 6);
-        return SourceInside(32, Bitmap(64, 48, false, record_.Get<DWORD>(72)));
+        Destination(76, 6);
+        SourceInside(32, Bitmap(64, 48, false, record_.Get<DWORD>(72)));
+        return true;
     case EMR_STRETCHDIBITS:
-        MinimumSize(80);
-        InDeviceSpace(24, 2);
+        Destination(80, 2);
         InDeviceSpace(72, 2);
-        return SourceInside(32, Bitmap(64, 48, false));
+        SourceInside(32, Bitmap(64, 48, false));
+        return true;
+    default: return false;
+    }
+}
 
-    default:
-        // Kinds not known here may be played back in ways not checked here.
-        record_.Invalid();
+// Saved states, text, comments and regions.
+bool TRecordCheck::CheckedOther(DWORD type) const
+{
+    switch (type) {
+    case EMR_SAVEDC: ++savedStates_; return true;
+    case EMR_RESTOREDC: Restore(); return true;
+    case EMR_EXTTEXTOUTA: Text(36, 1); return true;
+    case EMR_EXTTEXTOUTW: Text(36, 2); return true;
+    case EMR_GDICOMMENT: Array(12, record_.Get<DWORD>(8), 1); return true;
+    case EMR_FILLRGN:
+        Handle(28, false);
+        Region(24, 32, false);
+        return true;
+    case EMR_FRAMERGN:
+        Handle(28, false);
+        Region(24, 40, false);
+        return true;
+    case EMR_INVERTRGN:
+    case EMR_PAINTRGN: Region(24, 28, false); return true;
+    case EMR_EXTSELECTCLIPRGN: Region(8, 16, true); return true;
+    default: return false;
     }
 }
 

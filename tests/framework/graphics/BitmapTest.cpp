@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "framework/graphics/Bitmap.h"
+#include "framework/graphics/DibExport.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 
 namespace {

@@ -55,6 +55,12 @@ TEST(Metafile, ARecordingStretchesIntoAnyRectangle)
         target.Draw(metafile, rect);
         ExpectHalves(target, rect, RGB(0, 255, 0));
     }
+    // A recording has no pixels to take a part of.
+    TRenderTarget target(20, 20);
+    TCanvas canvas;
+    canvas.SetHandle(target.Dc());
+    EXPECT_THROW(canvas.StretchDraw(RECT{0, 0, 10, 10}, metafile, RECT{0, 0, 5, 5}), EInvalidGraphic);
+    canvas.SetHandle(nullptr);
 }
 
 TEST(Metafile, TheStreamFormLoadsTheSamePicture)
