@@ -18,6 +18,7 @@
 #include "framework/ui/Form.h"
 #include "framework/ui/MessageLoop.h"
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/TestHandles.h"
 
 namespace {
 
@@ -116,16 +117,10 @@ public:
 // instead of hanging.
 class TModalTimeout {
 public:
-    explicit TModalTimeout(TForm& form)
-    {
-        guarded_ = &form;
-        timer_ = SetTimer(nullptr, 0, 10000, Expired);
-    }
-    ~TModalTimeout()
-    {
-        KillTimer(nullptr, timer_);
-        guarded_ = nullptr;
-    }
+    explicit TModalTimeout(TForm& form) : timer_(10000, Expired) { guarded_ = &form; }
+    ~TModalTimeout() { guarded_ = nullptr; }
+    TModalTimeout(const TModalTimeout&) = delete;
+    TModalTimeout& operator=(const TModalTimeout&) = delete;
 
 private:
     static void CALLBACK Expired(HWND, UINT, UINT_PTR, DWORD)
@@ -135,7 +130,7 @@ private:
     }
 
     static inline TForm* guarded_ = nullptr;
-    UINT_PTR timer_;
+    TThreadTimer timer_;
 };
 
 class FormTest : public ::testing::Test {
