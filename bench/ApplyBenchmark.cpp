@@ -17,8 +17,10 @@
 
 #include "bench/BenchTiming.h"
 #include "framework/runtime/Errors.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/ProgramStart.h"
 #include "framework/runtime/Streams.h"
+#include "tests/support/TestSupport.h"
 #include "updater/ApplyStep.h"
 
 namespace {
@@ -75,46 +77,22 @@ void OneShot(const TPackedPayload& payload, const std::string& target, TFlush fl
     uLongf size = payload.declaredSize;
     if (uncompress(executable.data(), &size, payload.zlibStream, payload.zlibSize) != Z_OK || size != executable.size())
         throw Exception("uncompress failed");
-    HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    TKernelHandle file(
+        CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         throw EFCreateError(target);
     DWORD done = 0;
-    const BOOL written = WriteFile(file, executable.data(), size, &done, nullptr);
-    const BOOL flushed = flush == TFlush::No || FlushFileBuffers(file);
-    CloseHandle(file);
-    if (!written || !flushed || done != size)
+    const BOOL written = WriteFile(file.Get(), executable.data(), size, &done, nullptr);
+    const BOOL flushed = flush == TFlush::No || FlushFileBuffers(file.Get());
+    const bool closed = file.Close();
+    if (!written || !flushed || !closed || done != size)
         throw EWriteError();
 }
-
-// A folder for the written files, removed with them afterwards.
-class TScratchFolder {
-public:
-    TScratchFolder()
-    {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        path_ = std::string(base) + "apply-benchmark." + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~TScratchFolder()
-    {
-        DeleteFileA(File("Korvantis.exe").c_str());
-        DeleteFileA(File("plain.exe").c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-    std::string File(const char* name) const { return path_ + "\\" + name; }
-
-private:
-    std::string path_;
-};
 
 void Run(const char* name, int repetitions)
 {
     const TPackedPayload payload = FindPackedPayload(name);
-    const TScratchFolder folder;
+    const TTempFolder folder;
     const std::string applied = folder.File("Korvantis.exe");
     const std::string plain = folder.File("plain.exe");
 

@@ -18,6 +18,7 @@
 #include "bitmap/UMaskedImage.h"
 #include "bitmap/USafetyBitmap.h"
 #include "framework/runtime/Errors.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/ProgramStart.h"
 
 namespace {
@@ -124,31 +125,28 @@ void MaskBuild(TPixelFormat format, int bytesPerPixel, int repetitions)
 class TDestination {
 public:
     TDestination(int width, int height)
+        : bitmap_(Section(width, height)), selected_(dc_.Handle(), bitmap_.Get())
     {
-        BITMAPINFO info{};
-        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        dc_ = CreateCompatibleDC(nullptr);
-        old_ = SelectObject(dc_, bitmap_);
-        canvas_.SetHandle(dc_);
+        canvas_.SetHandle(dc_.Handle());
     }
-    ~TDestination()
-    {
-        canvas_.SetHandle(nullptr);
-        SelectObject(dc_, old_);
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
+    ~TDestination() { canvas_.SetHandle(nullptr); }
     TDestination(const TDestination&) = delete;
     TDestination& operator=(const TDestination&) = delete;
 
     TCanvas& Canvas() { return canvas_; }
 
 private:
-    HBITMAP bitmap_;
-    HDC dc_;
-    HGDIOBJ old_;
+    static HBITMAP Section(int width, int height)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    }
+
+    TGdiObject<HBITMAP> bitmap_;
+    TMemoryDC dc_;
+    TSelectedObject selected_;
     TCanvas canvas_;
 };
 

@@ -4,24 +4,26 @@
 
 #include <windows.h>
 
-namespace {
+#include "framework/runtime/Handles.h"
 
-HBITMAP logo;
+namespace {
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_NCCREATE:
+        // The logo comes with the window's making and stays with it.
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams));
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(memory, logo);
+        const auto logo = reinterpret_cast<HBITMAP>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        const TPaintDC dc(window);
+        const TMemoryDC memory(dc.Handle());
+        const TSelectedObject selected(memory.Handle(), logo);
         BITMAP shape;
         GetObjectA(logo, sizeof shape, &shape);
-        BitBlt(dc, 0, 0, shape.bmWidth, shape.bmHeight, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteDC(memory);
-        EndPaint(window, &paint);
+        BitBlt(dc.Handle(), 0, 0, shape.bmWidth, shape.bmHeight, memory.Handle(), 0, 0, SRCCOPY);
         return 0;
     }
     case WM_DESTROY: PostQuitMessage(0); return 0;
@@ -33,11 +35,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    logo = static_cast<HBITMAP>(LoadImageA(instance, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    const TGdiObject<HBITMAP> logo(
+        static_cast<HBITMAP>(LoadImageA(instance, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!logo)
         return 1;
     BITMAP shape;
-    GetObjectA(logo, sizeof shape, &shape);
+    GetObjectA(logo.Get(), sizeof shape, &shape);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
     RECT frame{0, 0, shape.bmWidth, shape.bmHeight};
@@ -54,7 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     HWND window = CreateWindowExA(exStyle, windowClass.lpszClassName, "logo", style,
                                   (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
-                                  instance, nullptr);
+                                  instance, logo.Get());
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     MSG message;
@@ -62,6 +65,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    DeleteObject(logo);
     return 0;
 }

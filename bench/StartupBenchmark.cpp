@@ -29,6 +29,9 @@
 #include <vector>
 
 #include "bench/BenchTiming.h"
+#include "framework/runtime/Handles.h"
+#include "tests/support/ScreenPixels.h"
+#include "tests/support/UiDriver.h"
 
 namespace {
 
@@ -46,78 +49,15 @@ std::string ProgramFolder()
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-// 32-bit pixels of a rectangle of a device context, row by row from the top.
-std::vector<DWORD> PixelsOf(HDC source, int x, int y, int width, int height)
-{
-    BITMAPINFO info{};
-    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    DWORD* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    HDC memory = CreateCompatibleDC(source);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-    GdiFlush();
-    std::vector<DWORD> pixels(bits, bits + width * height);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    for (DWORD& pixel : pixels)
-        pixel &= 0xFFFFFF;
-    return pixels;
-}
-
-struct TLogo {
-    int width = 0;
-    int height = 0;
-    std::vector<DWORD> rows; // the rows above the buttons
-};
-
-TLogo LoadLogo(const std::string& path)
-{
-    auto bitmap = static_cast<HBITMAP>(
-        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    TLogo logo;
-    if (!bitmap)
-        return logo;
-    BITMAP shape{};
-    GetObjectA(bitmap, sizeof shape, &shape);
-    HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    logo = {shape.bmWidth, shape.bmHeight, PixelsOf(memory, 0, 0, shape.bmWidth, kLogoRows)};
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    return logo;
-}
-
-struct TWindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<TWindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-bool ShowsLogo(HWND window, const TLogo& logo)
+// The window shows the logo's rows above the buttons, in its size.
+bool ShowsLogo(HWND window, const TPixels& logo)
 {
     RECT client{};
     GetClientRect(window, &client);
     if (client.right != logo.width || client.bottom != logo.height)
         return false;
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    const bool shown = PixelsOf(screen, origin.x, origin.y, logo.width, kLogoRows) == logo.rows;
-    ReleaseDC(nullptr, screen);
-    return shown;
+    const TPixels shown = ShownPixels(window, logo.width, kLogoRows);
+    return !shown.colors.empty() && std::equal(shown.colors.begin(), shown.colors.end(), logo.colors.begin());
 }
 
 // The moments the updater notes, in their order, and what each ends.
@@ -160,7 +100,7 @@ struct TStart {
 
 // Starts the program and times it to its logo on the screen; with a marks
 // file, the program is asked for its marks there.
-TStart TimeToLogo(const std::string& program, const TLogo& logo, const std::string& marksFile = {})
+TStart TimeToLogo(const std::string& program, const TPixels& logo, const std::string& marksFile = {})
 {
     if (!marksFile.empty())
         DeleteFileA(marksFile.c_str());
@@ -173,13 +113,17 @@ TStart TimeToLogo(const std::string& program, const TLogo& logo, const std::stri
     if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         return {};
+    const TKernelHandle processHandle(process.hProcess);
+    const TKernelHandle thread(process.hThread);
     TStart result;
-    TWindowSearch search{process.dwProcessId, nullptr};
+    HWND window = nullptr;
     const DWORD deadline = GetTickCount() + kTimeoutMs;
     while (GetTickCount() < deadline) {
-        if (!search.found)
-            EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found && ShowsLogo(search.found, logo)) {
+        if (!window) {
+            const std::vector<HWND> shown = TopLevelWindows(process.dwProcessId);
+            window = shown.empty() ? nullptr : shown.front();
+        }
+        if (window && ShowsLogo(window, logo)) {
             result.shown = Seconds() - start;
             break;
         }
@@ -187,10 +131,8 @@ TStart TimeToLogo(const std::string& program, const TLogo& logo, const std::stri
     }
     if (result.shown >= 0 && !marksFile.empty())
         result.marks = ReadMarks(marksFile, start);
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    TerminateProcess(processHandle.Get(), 0);
+    WaitForSingleObject(processHandle.Get(), 10000);
     return result;
 }
 
@@ -227,8 +169,8 @@ int main(int argc, char** argv)
     const std::string folder = ProgramFolder();
     const std::string updater = folder + "ZelmoriaUpdate.exe";
     const std::string minimal = folder + "minimal_logo_window.exe";
-    const TLogo logo = LoadLogo(folder + "..\\resources\\logo\\LOGO.bmp");
-    if (logo.rows.empty()) {
+    const TPixels logo = BitmapFilePixels(folder + "..\\resources\\logo\\LOGO.bmp");
+    if (logo.height < kLogoRows) {
         std::printf("startup benchmark: the build's logo cannot be read\n");
         return 1;
     }

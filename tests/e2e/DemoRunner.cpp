@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "framework/runtime/Handles.h"
+#include "tests/support/ScreenPixels.h"
 #include "tests/support/UiDriver.h"
 #include "updater/Filever.h"
 
@@ -19,37 +21,9 @@ void SaveScreen(const std::string& path, RECT part = {})
 {
     if (IsRectEmpty(&part))
         part = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const TWindowDC screen;
     const int width = part.right - part.left;
-    const int height = part.bottom - part.top;
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
-                                      nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, part.left, part.top, SRCCOPY);
-    GdiFlush();
-    const DWORD imageSize = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + imageSize;
-    if (FILE* out = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&file, sizeof file, 1, out);
-        std::fwrite(&header, sizeof header, 1, out);
-        std::fwrite(bits, imageSize, 1, out);
-        std::fclose(out);
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    SaveBitmapFile(path, PixelsOf(screen.Handle(), part.left, part.top, width, part.bottom - part.top));
 }
 
 HWND WindowWithButton(const TProcess& process, const std::string& text, HWND except = nullptr)

@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-#include "tests/support/UiDriver.h"
+#include "framework/runtime/Handles.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UiDriver.h"
 
 namespace {
 
@@ -121,12 +122,8 @@ TEST_F(UpdateFlow, RunningProductIsReportedAndTheNextPressGoesOn)
     StartUpdater();
     {
         TProcess product(StandInPath("3.0.3.999"));
-        ASSERT_TRUE(WaitUntil([] {
-            HANDLE name = OpenMutexA(SYNCHRONIZE, FALSE, "Zelmoria.3.0.Tessaro");
-            if (name)
-                CloseHandle(name);
-            return name != nullptr;
-        }));
+        ASSERT_TRUE(WaitUntil(
+            [] { return static_cast<bool>(TKernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, "Zelmoria.3.0.Tessaro"))); }));
         PressUpdate();
         EXPECT_EQ(NextMessage(), "Zelmoriaは実行中です");
         EXPECT_EQ(FindMessageBox(updater_->Id()), nullptr);

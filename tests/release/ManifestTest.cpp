@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TestHandles.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -27,22 +28,16 @@ class Manifest : public testing::Test {
 protected:
     void SetUp() override
     {
-        module_ = LoadLibraryExA(UpdaterPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module_, nullptr) << UpdaterPath();
-        HRSRC found = FindResourceA(module_, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+        ASSERT_TRUE(module_) << UpdaterPath();
+        HRSRC found = FindResourceA(module_.Get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
         ASSERT_NE(found, nullptr) << "no manifest resource 1";
-        const char* data = static_cast<const char*>(LockResource(LoadResource(module_, found)));
-        text_.assign(data, SizeofResource(module_, found));
-    }
-    void TearDown() override
-    {
-        if (module_)
-            FreeLibrary(module_);
+        const char* data = static_cast<const char*>(LockResource(LoadResource(module_.Get(), found)));
+        text_.assign(data, SizeofResource(module_.Get(), found));
     }
 
     bool Says(const std::string& part) const { return text_.find(part) != std::string::npos; }
 
-    HMODULE module_ = nullptr;
+    const TLoadedModule module_{UpdaterPath(), LOAD_LIBRARY_AS_DATAFILE};
     std::string text_;
 };
 
@@ -51,7 +46,7 @@ TEST_F(Manifest, IsTheProgramsOnlyManifest)
     // Windows reads the manifest with number 1 when it starts a program;
     // another one would be ignored there and only mislead a reader.
     std::vector<ULONG_PTR> names;
-    EnumResourceNamesA(module_, MAKEINTRESOURCEA(24), CollectName, reinterpret_cast<LONG_PTR>(&names));
+    EnumResourceNamesA(module_.Get(), MAKEINTRESOURCEA(24), CollectName, reinterpret_cast<LONG_PTR>(&names));
     EXPECT_EQ(names, std::vector<ULONG_PTR>{1});
 }
 

@@ -5,27 +5,34 @@
 #include <cstring>
 #include <new>
 
-TGuardedBytes::TGuardedBytes(const TFuzzBytes& bytes) : size_(bytes.size())
+namespace {
+
+std::size_t PageSize()
 {
     SYSTEM_INFO system{};
     GetSystemInfo(&system);
-    const std::size_t page = system.dwPageSize;
-    const std::size_t span = (size_ + page - 1) / page * page;
-    base_ = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    if (!base_)
-        throw std::bad_alloc();
-    // Without the guard a read past the end would go unnoticed again.
-    DWORD previous = 0;
-    if (!VirtualProtect(base_ + span, page, PAGE_NOACCESS, &previous)) {
-        VirtualFree(base_, 0, MEM_RELEASE);
-        throw std::bad_alloc();
-    }
-    start_ = base_ + span - size_;
-    if (size_)
-        std::memcpy(start_, bytes.data(), size_);
+    return system.dwPageSize;
 }
 
-TGuardedBytes::~TGuardedBytes()
+// The size in whole pages.
+std::size_t Span(std::size_t size)
 {
-    VirtualFree(base_, 0, MEM_RELEASE);
+    const std::size_t page = PageSize();
+    return (size + page - 1) / page * page;
+}
+
+} // namespace
+
+TGuardedBytes::TGuardedBytes(const TFuzzBytes& bytes) : size_(bytes.size()), pages_(Span(size_) + PageSize())
+{
+    if (!pages_.Data())
+        throw std::bad_alloc();
+    // Without the guard a read past the end would go unnoticed again.
+    std::uint8_t* const guard = pages_.Data() + Span(size_);
+    DWORD previous = 0;
+    if (!VirtualProtect(guard, PageSize(), PAGE_NOACCESS, &previous))
+        throw std::bad_alloc();
+    start_ = guard - size_;
+    if (size_)
+        std::memcpy(start_, bytes.data(), size_);
 }

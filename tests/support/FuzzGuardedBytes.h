@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "tests/support/FuzzMutator.h"
+#include "tests/support/TestHandles.h"
 
 // A copy of an input that ends right at a page the process may not touch:
 // a reader that reads the input in place (through a memory stream's memory)
@@ -12,16 +13,12 @@
 class TGuardedBytes {
 public:
     explicit TGuardedBytes(const TFuzzBytes& bytes);
-    ~TGuardedBytes();
-
-    TGuardedBytes(const TGuardedBytes&) = delete;
-    TGuardedBytes& operator=(const TGuardedBytes&) = delete;
 
     const std::uint8_t* Data() const { return start_; }
     std::size_t Size() const { return size_; }
 
 private:
-    std::uint8_t* base_;
-    std::uint8_t* start_;
     std::size_t size_;
+    TVirtualPages pages_;
+    std::uint8_t* start_ = nullptr;
 };

@@ -8,16 +8,14 @@ TWatchdog::TWatchdog(DWORD timeoutMs, std::function<void()> onHang)
 
 TWatchdog::~TWatchdog()
 {
-    SetEvent(stop_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    CloseHandle(stop_);
+    SetEvent(stop_.Get());
+    WaitForSingleObject(thread_.Get(), INFINITE);
 }
 
 DWORD WINAPI TWatchdog::Watch(void* self)
 {
     auto& watchdog = *static_cast<TWatchdog*>(self);
-    while (WaitForSingleObject(watchdog.stop_, 50) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(watchdog.stop_.Get(), 50) == WAIT_TIMEOUT) {
         const std::uint64_t started = watchdog.startedAt_.load();
         if (started != 0 && GetTickCount64() - started > watchdog.timeoutMs_) {
             // Nothing may leave this thread's Win32 frame: the process ends

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "framework/runtime/Handles.h"
+
 // Ends the process when one piece of work runs longer than the timeout: a
 // hung reader cannot be stopped from inside, so the handler says what was
 // running and the process ends with kHangExitCode.
@@ -29,6 +31,6 @@ private:
     DWORD timeoutMs_;
     std::function<void()> onHang_;
     std::atomic<std::uint64_t> startedAt_{0}; // 0 while idle
-    HANDLE stop_;
-    HANDLE thread_;
+    TKernelHandle stop_;
+    TKernelHandle thread_;
 };

@@ -12,6 +12,7 @@
 
 #include "tests/support/FuzzAllocations.h"
 #include "tests/support/FuzzWatchdog.h"
+#include "tests/support/TestHandles.h"
 
 namespace {
 
@@ -65,13 +66,11 @@ public:
     {
         figures_.target = target.name;
         running = this;
-        previousFilter_ = SetUnhandledExceptionFilter(OnFault);
         previousTerminate_ = std::set_terminate(OnTerminate);
     }
     ~TRun()
     {
         std::set_terminate(previousTerminate_);
-        SetUnhandledExceptionFilter(previousFilter_);
         running = nullptr;
     }
     TRun(const TRun&) = delete;
@@ -267,7 +266,7 @@ private:
     std::vector<TInput> recent_;
     const TInput* current_ = nullptr;
     TMutator* mutator_ = nullptr;
-    LPTOP_LEVEL_EXCEPTION_FILTER previousFilter_ = nullptr;
+    TUnhandledFaultFilter faultFilter_{OnFault};
     std::terminate_handler previousTerminate_ = nullptr;
     TWatchdog watchdog_;
 };

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TestHandles.h"
+
 // Copies an executable and replaces (or, with no bytes, deletes) one of its
 // resources in the copy, for tests of how the program meets other data.
 inline bool MakeResourceVariant(const std::string& source, const std::string& copy, const char* type,
@@ -12,13 +14,13 @@ inline bool MakeResourceVariant(const std::string& source, const std::string& co
 {
     if (!CopyFileA(source.c_str(), copy.c_str(), FALSE))
         return false;
-    HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    TResourceUpdate update(copy);
     if (!update)
         return false;
     // Resources of this program are stored in Japanese.
     const WORD language = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
-    const bool replaced = UpdateResourceA(update, type, name, language,
+    const bool replaced = UpdateResourceA(update.Get(), type, name, language,
                                           bytes.empty() ? nullptr : const_cast<unsigned char*>(bytes.data()),
                                           static_cast<DWORD>(bytes.size()));
-    return EndUpdateResourceA(update, !replaced) && replaced;
+    return replaced && update.Commit();
 }

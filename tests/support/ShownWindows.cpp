@@ -5,6 +5,11 @@
 #include "tests/support/TestSupport.h"
 
 TShownWindows::TShownWindows(DWORD threadId)
+    : recorder_(MakeRecorder(threadId)), hookModule_(BuildDir() + "\\bin\\show_hook.dll"), hook_(Install(threadId))
+{
+}
+
+HWND TShownWindows::MakeRecorder(DWORD threadId)
 {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = DefWindowProcA;
@@ -12,30 +17,24 @@ TShownWindows::TShownWindows(DWORD threadId)
     windowClass.lpszClassName = kRecorderClass;
     RegisterClassA(&windowClass);
     // The hook finds the recorder by the thread it watches.
-    recorder_ = CreateWindowA(kRecorderClass, std::to_string(threadId).c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE,
-                              nullptr, windowClass.hInstance, nullptr);
-    hookModule_ = LoadLibraryA((BuildDir() + "\\bin\\show_hook.dll").c_str());
-    const auto hook = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void*>(GetProcAddress(hookModule_, "ShowHook")));
-    if (recorder_ && hook)
-        hook_ = SetWindowsHookExA(WH_CALLWNDPROC, hook, hookModule_, threadId);
+    return CreateWindowA(kRecorderClass, std::to_string(threadId).c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         windowClass.hInstance, nullptr);
 }
 
-TShownWindows::~TShownWindows()
+HHOOK TShownWindows::Install(DWORD threadId) const
 {
-    if (hook_)
-        UnhookWindowsHookEx(hook_);
-    if (hookModule_)
-        FreeLibrary(hookModule_);
-    if (recorder_)
-        DestroyWindow(recorder_);
+    if (!recorder_ || !hookModule_)
+        return nullptr;
+    const auto hook = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(hookModule_.Get(), "ShowHook")));
+    return !hook ? nullptr : SetWindowsHookExA(WH_CALLWNDPROC, hook, hookModule_.Get(), threadId);
 }
 
 const std::vector<HWND>& TShownWindows::Windows()
 {
     // The reports wait in this thread's queue in the order they were made.
     MSG message;
-    while (PeekMessageA(&message, recorder_, kShownMessage, kShownMessage, PM_REMOVE))
+    while (PeekMessageA(&message, recorder_.Get(), kShownMessage, kShownMessage, PM_REMOVE))
         shown_.push_back(reinterpret_cast<HWND>(message.wParam));
     return shown_;
 }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "tests/support/TestHandles.h"
+
 // Records every top-level window that one thread of another program shows,
 // however briefly: a hook loaded into that thread reports each window at the
 // moment it is shown, so a window that appears and vanishes between two
@@ -15,17 +17,18 @@ public:
     static constexpr UINT kShownMessage = WM_APP + 1;
 
     explicit TShownWindows(DWORD threadId);
-    ~TShownWindows();
-    TShownWindows(const TShownWindows&) = delete;
-    TShownWindows& operator=(const TShownWindows&) = delete;
 
-    bool Watching() const { return hook_ != nullptr; }
+    bool Watching() const { return static_cast<bool>(hook_); }
     // The windows shown so far, in the order they were shown.
     const std::vector<HWND>& Windows();
 
 private:
-    HWND recorder_ = nullptr;
-    HMODULE hookModule_ = nullptr;
-    HHOOK hook_ = nullptr;
+    static HWND MakeRecorder(DWORD threadId);
+    HHOOK Install(DWORD threadId) const;
+
+    // Made in this order and given back in the other.
+    TOwnedWindow recorder_;
+    TLoadedModule hookModule_;
+    TWindowsHook hook_;
     std::vector<HWND> shown_;
 };

@@ -42,15 +42,14 @@ inline std::vector<unsigned char> ReadWholeFile(const std::string& path)
     return data;
 }
 
-// A folder of its own under the system's temporary folder, removed with
-// everything in it when the object goes.
+// A folder of its own under the system's temporary folder (or the given
+// one), removed with everything in it when the object goes.
 class TTempFolder {
 public:
-    TTempFolder()
+    TTempFolder() : TTempFolder(SystemTempFolder()) {}
+    explicit TTempFolder(const std::string& under)
+        : path_(under + "\\" + UniqueName("zelmoria-test") + "." + std::to_string(counter_++))
     {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        path_ = std::string(base) + UniqueName("zelmoria-test") + "." + std::to_string(counter_++);
         CreateDirectoryA(path_.c_str(), nullptr);
     }
     ~TTempFolder() { RemoveTree(path_); }
@@ -61,7 +60,18 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "\\" + name; }
 
+    // Whether the folder could be made.
+    bool Made() const { return GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 private:
+    static std::string SystemTempFolder()
+    {
+        char base[MAX_PATH] = {};
+        const DWORD length = GetTempPathA(MAX_PATH, base);
+        // Given with a backslash at the end.
+        return std::string(base, length > 0 ? length - 1 : 0);
+    }
+
     static void RemoveTree(const std::string& folder)
     {
         for (const TFolderEntry& entry : FindEntries(folder + "\\*")) {

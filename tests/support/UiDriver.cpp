@@ -160,45 +160,55 @@ void DoubleClickRow(HWND listBox, int row)
 }
 
 TProcess::TProcess(const std::string& path, const std::string& workingFolder, TStart start)
+    : TProcess(Start(path, workingFolder, start), start)
+{
+}
+
+TProcess::TProcess(const PROCESS_INFORMATION& started, TStart start)
+    : process_(started.hProcess), thread_(started.hThread), id_(started.dwProcessId), threadId_(started.dwThreadId)
+{
+    if (start == TStart::Running)
+        WaitForInputIdle(process_.Get(), 10000);
+}
+
+PROCESS_INFORMATION TProcess::Start(const std::string& path, const std::string& workingFolder, TStart start)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + path + "\"";
     const DWORD flags = start == TStart::Suspended ? CREATE_SUSPENDED : 0;
+    PROCESS_INFORMATION info{};
     if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
-                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info_))
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
         throw std::runtime_error("cannot start " + path);
-    if (start == TStart::Running)
-        WaitForInputIdle(info_.hProcess, 10000);
+    return info;
 }
 
 void TProcess::Resume()
 {
-    ResumeThread(info_.hThread);
-    WaitForInputIdle(info_.hProcess, 10000);
+    ResumeThread(thread_.Get());
+    WaitForInputIdle(process_.Get(), 10000);
 }
 
 TProcess::~TProcess()
 {
     Close();
-    CloseHandle(info_.hThread);
-    CloseHandle(info_.hProcess);
 }
 
 bool TProcess::Running() const
 {
-    return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+    return WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool TProcess::WaitForExit(DWORD timeoutMs) const
 {
-    return WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    return WaitForSingleObject(process_.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 DWORD TProcess::ExitCode() const
 {
     DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(info_.hProcess, &code);
+    GetExitCodeProcess(process_.Get(), &code);
     return code;
 }
 
@@ -206,9 +216,9 @@ void TProcess::Close()
 {
     if (!Running())
         return;
-    for (HWND window : TopLevelWindows(info_.dwProcessId))
+    for (HWND window : TopLevelWindows(id_))
         PostMessageA(window, WM_CLOSE, 0, 0);
     if (!WaitForExit(3000))
-        TerminateProcess(info_.hProcess, 1);
+        TerminateProcess(process_.Get(), 1);
     WaitForExit(3000);
 }

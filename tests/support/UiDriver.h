@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/runtime/Handles.h"
+
 // Drives another program's windows the way UI automation would: finds them
 // by class and text, presses buttons, types into fields and reads message
 // boxes. Every wait gives up after a timeout and reports it.
@@ -59,9 +61,9 @@ public:
     TProcess(const TProcess&) = delete;
     TProcess& operator=(const TProcess&) = delete;
 
-    DWORD Id() const { return info_.dwProcessId; }
-    HANDLE Handle() const { return info_.hProcess; }
-    DWORD MainThreadId() const { return info_.dwThreadId; }
+    DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_.Get(); }
+    DWORD MainThreadId() const { return threadId_; }
     void Resume();
     bool Running() const;
     // True when the process ended within the time.
@@ -71,5 +73,11 @@ public:
     void Close();
 
 private:
-    PROCESS_INFORMATION info_{};
+    static PROCESS_INFORMATION Start(const std::string& path, const std::string& workingFolder, TStart start);
+    TProcess(const PROCESS_INFORMATION& started, TStart start);
+
+    TKernelHandle process_;
+    TKernelHandle thread_;
+    DWORD id_;
+    DWORD threadId_;
 };

@@ -37,9 +37,9 @@ TEST(DiskFull, WriteThatRunsOutOfSpaceLeavesTheOldExecutableAndNoTemporaryFile)
     if (drive.empty())
         GTEST_SKIP() << "no small file system mounted (see small-drive.sh; mounting needs root)";
 
-    const std::string folder = drive + "\\" + UniqueName("disk-full");
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    const std::string target = folder + "\\Korvantis.exe";
+    const TTempFolder folder(drive);
+    ASSERT_TRUE(folder.Made());
+    const std::string target = folder.File("Korvantis.exe");
     const Bytes old = ReadWholeFile(StandInPath("3.0.3.999"));
     ASSERT_FALSE(old.empty());
     WriteWholeFile(target, old);
@@ -55,7 +55,7 @@ TEST(DiskFull, WriteThatRunsOutOfSpaceLeavesTheOldExecutableAndNoTemporaryFile)
         EXPECT_EQ(UpdateErrorText(error), "予期しないエラーが発生しました\r\nストリームへの書き込みエラー");
     }
     EXPECT_EQ(ReadWholeFile(target), old);
-    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"Korvantis.exe"});
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"Korvantis.exe"});
 
     // The space the failed write took is free again: an update that fits goes through.
     TMemoryStream fitting;
@@ -63,9 +63,6 @@ TEST(DiskFull, WriteThatRunsOutOfSpaceLeavesTheOldExecutableAndNoTemporaryFile)
     fitting.WriteBuffer(carried.data(), static_cast<std::int32_t>(carried.size()));
     EXPECT_NO_THROW(ReplaceExecutable(target, fitting));
     EXPECT_EQ(ReadWholeFile(target), carried);
-
-    DeleteFileA(target.c_str());
-    RemoveDirectoryA(folder.c_str());
 }
 
 } // namespace

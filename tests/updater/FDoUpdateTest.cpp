@@ -14,6 +14,7 @@
 #include "framework/controls/Label.h"
 #include "framework/controls/ProgressBar.h"
 #include "framework/controls/StandardClasses.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/MessageLoop.h"
@@ -164,10 +165,10 @@ TEST_F(ProgressDialog, TargetInAMissingFolderFailsAtTheLastStep)
 TEST_F(ProgressDialog, TargetInUseIsLeftAsItWasWithoutTemporaryFile)
 {
     InstallOld();
-    HANDLE inUse = CreateFileA(target_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
+    TKernelHandle inUse(CreateFileA(target_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(inUse);
     const TRun run = Run(true);
-    CloseHandle(inUse);
+    inUse.Close();
     EXPECT_EQ(run.shown, kUnexpected + "ファイル " + target_ + " を作成できません");
     EXPECT_EQ(run.result, mrCancel);
     EXPECT_EQ(ReadWholeFile(target_), old_);

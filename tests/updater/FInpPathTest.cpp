@@ -5,8 +5,10 @@
 #include "framework/controls/Edit.h"
 #include "framework/controls/GlyphButton.h"
 #include "framework/controls/StandardClasses.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/StringTable.h"
 #include "resources/StringIds.h"
+#include "tests/support/TestHandles.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FInpPath.h"
 #include "updater/InstallDir.h"
@@ -81,15 +83,12 @@ protected:
 
     void SetUp() override
     {
-        HANDLE file = CreateFileA(folder_.File("Korvantis.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
-                                  nullptr);
-        CloseHandle(file);
-        SetCurrentDirectoryA(folder_.Path().c_str());
+        const TKernelHandle file(
+            CreateFileA(folder_.File("Korvantis.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         TargetExePath = "C:\\left\\from\\before\\Korvantis.exe";
     }
     void TearDown() override
     {
-        SetCurrentDirectoryA(BuildDir().c_str());
         const std::string key = LoadStr(IDS_INSTALL_DIR_KEY);
         RegDeleteTreeA(HKEY_CLASSES_ROOT, key.substr(0, key.find('\\')).c_str());
     }
@@ -101,6 +100,7 @@ protected:
     }
 
     TTempFolder folder_;
+    const TWorkingFolder workingFolder_{folder_.Path()};
 };
 
 TEST_F(InstallFolderDialog, EmptyProposalStillDecidesTheStartButtonAndTheTarget)

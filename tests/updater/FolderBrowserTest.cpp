@@ -8,6 +8,8 @@
 #include "framework/controls/DirectoryListBox.h"
 #include "framework/controls/DriveComboBox.h"
 #include "framework/controls/StandardClasses.h"
+#include "framework/runtime/Handles.h"
+#include "tests/support/TestHandles.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FSelDir.h"
 
@@ -23,16 +25,11 @@ protected:
         CreateDirectoryA(folder_.File("Tools\\Beta").c_str(), nullptr);
         CreateDirectoryA(folder_.File("Tools\\alpha").c_str(), nullptr);
         CreateDirectoryA(folder_.File("表").c_str(), nullptr);
-        SetCurrentDirectoryA(folder_.Path().c_str());
         browser_ = CreateForm<TfrmSelDir>(nullptr);
-    }
-    void TearDown() override
-    {
-        browser_.reset();
-        SetCurrentDirectoryA(BuildDir().c_str());
     }
 
     TTempFolder folder_;
+    const TWorkingFolder workingFolder_{folder_.Path()};
     TComponentPtr<TfrmSelDir> browser_;
 };
 
@@ -111,7 +108,8 @@ TEST(DriveText, LetterColonAndLabelInUpperCase)
 
 TEST(MinimizePath, LeadingFoldersGiveWayToDots)
 {
-    HDC dc = GetDC(nullptr);
+    const TWindowDC screen;
+    const HDC dc = screen.Handle();
     const std::string path = "C:\\Program Files\\Zelmoria\\Korvantis\\Data";
     EXPECT_EQ(MinimizePath(dc, path, 10000), path);
     SIZE full{};
@@ -122,7 +120,6 @@ TEST(MinimizePath, LeadingFoldersGiveWayToDots)
     SIZE size{};
     GetTextExtentPoint32A(dc, shortened.c_str(), static_cast<int>(shortened.size()), &size);
     EXPECT_LE(size.cx, full.cx - 10);
-    ReleaseDC(nullptr, dc);
 }
 
 } // namespace

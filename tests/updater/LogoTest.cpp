@@ -13,57 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "framework/runtime/Handles.h"
 #include "tests/imagepack/ResFileBuilder.h"
+#include "tests/support/ScreenPixels.h"
 #include "tests/support/StartFailure.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UiDriver.h"
 
 namespace {
-
-// Pixels as 0x00BBGGRR, row by row from the top.
-struct TPixels {
-    int width = 0;
-    int height = 0;
-    std::vector<COLORREF> colors;
-
-    COLORREF At(int x, int y) const { return colors[static_cast<std::size_t>(y * width + x)]; }
-};
-
-TPixels PixelsOf(HDC source, int x, int y, int width, int height)
-{
-    TPixels pixels{width, height, {}};
-    BITMAPINFO info{};
-    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    DWORD* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    HDC memory = CreateCompatibleDC(source);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-    GdiFlush();
-    for (int i = 0; i < width * height; ++i)
-        pixels.colors.push_back(RGB(bits[i] >> 16 & 0xFF, bits[i] >> 8 & 0xFF, bits[i] & 0xFF));
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    return pixels;
-}
-
-TPixels BitmapFilePixels(const std::string& path)
-{
-    auto bitmap = static_cast<HBITMAP>(
-        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    if (!bitmap)
-        return {};
-    BITMAP shape{};
-    GetObjectA(bitmap, sizeof shape, &shape);
-    HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    TPixels pixels = PixelsOf(memory, 0, 0, shape.bmWidth, shape.bmHeight);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    return pixels;
-}
 
 // The platform's own drawing of bitmap file data, through its headers, on a
 // bitmap of the screen's format: what a logo should look like here.
@@ -76,18 +33,13 @@ TPixels DrawnFilePixels(const std::string& path)
     DWORD offset;
     std::memcpy(&header, &file[14], sizeof header);
     std::memcpy(&offset, &file[10], sizeof offset);
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, header.biWidth, header.biHeight);
-    HDC memory = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    StretchDIBits(memory, 0, 0, header.biWidth, header.biHeight, 0, 0, header.biWidth, header.biHeight, &file[offset],
-                  reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY);
-    TPixels pixels = PixelsOf(memory, 0, 0, header.biWidth, header.biHeight);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    return pixels;
+    const TWindowDC screen;
+    const TGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen.Handle(), header.biWidth, header.biHeight));
+    const TMemoryDC memory(screen.Handle());
+    const TSelectedObject selected(memory.Handle(), bitmap.Get());
+    StretchDIBits(memory.Handle(), 0, 0, header.biWidth, header.biHeight, 0, 0, header.biWidth, header.biHeight,
+                  &file[offset], reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY);
+    return PixelsOf(memory.Handle(), 0, 0, header.biWidth, header.biHeight);
 }
 
 std::string LogoFile(const std::string& name)
@@ -168,11 +120,7 @@ protected:
     {
         TPixels shown;
         WaitUntil([&] {
-            POINT origin{0, 0};
-            ClientToScreen(main.window, &origin);
-            HDC screen = GetDC(nullptr);
-            shown = PixelsOf(screen, origin.x, origin.y, main.client.right, main.client.bottom);
-            ReleaseDC(nullptr, screen);
+            shown = ShownPixels(main.window, main.client.right, main.client.bottom);
             differing = 0;
             for (int y = 0; y < std::min(shown.height, logo.height); ++y)
                 for (int x = 0; x < std::min(shown.width, logo.width); ++x)

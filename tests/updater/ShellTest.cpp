@@ -11,6 +11,7 @@
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/ResourceVariant.h"
 #include "tests/support/StartFailure.h"
+#include "tests/support/TestHandles.h"
 #include "tests/support/TestSupport.h"
 #include "updater/FMain.h"
 #include "updater/ProgramValues.h"
@@ -30,17 +31,21 @@ std::string ThisProgram()
 class VersionVariant {
 public:
     explicit VersionVariant(const std::vector<unsigned char>& bytes)
+        : module_(MakeCopy(folder_, bytes), LOAD_LIBRARY_AS_DATAFILE)
     {
-        const std::string copy = folder_.File("variant.exe");
-        EXPECT_TRUE(MakeResourceVariant(ThisProgram(), copy, RT_RCDATA, "UPDATEVERSION", bytes));
-        module_ = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     }
-    ~VersionVariant() { FreeLibrary(module_); }
-    HMODULE Module() const { return module_; }
+    HMODULE Module() const { return module_.Get(); }
 
 private:
+    static std::string MakeCopy(const TTempFolder& folder, const std::vector<unsigned char>& bytes)
+    {
+        const std::string copy = folder.File("variant.exe");
+        EXPECT_TRUE(MakeResourceVariant(ThisProgram(), copy, RT_RCDATA, "UPDATEVERSION", bytes));
+        return copy;
+    }
+
     TTempFolder folder_;
-    HMODULE module_ = nullptr;
+    TLoadedModule module_;
 };
 
 TEST(LoadUpdateVersion, TakesTheLowHalfOfEachSlot)

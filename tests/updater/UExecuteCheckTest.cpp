@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "framework/runtime/Handles.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UiDriver.h"
 #include "updater/UExecuteCheck.h"
 
 namespace {
@@ -32,10 +34,11 @@ TEST(BlockExecution, SecondHoldIsRefusedUntilTheLastReferenceIsDropped)
 TEST(BlockExecution, NameOfAnotherKindOfObjectCountsAsRunning)
 {
     const std::string name = UniqueName("Zelmoria.test.event");
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
-    ASSERT_NE(event, nullptr);
-    EXPECT_FALSE(BlockExecution(name));
-    CloseHandle(event);
+    {
+        const TKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+        ASSERT_TRUE(event);
+        EXPECT_FALSE(BlockExecution(name));
+    }
     EXPECT_TRUE(BlockExecution(name));
 }
 
@@ -59,106 +62,20 @@ TEST(ExecuteBlocker, RefusedBlockerHoldsNothingAndClosingFreesTheName)
     EXPECT_TRUE(TExecuteBlocker(name).IsBlocking());
 }
 
-struct TWindowSearch {
-    DWORD processId;
-    HWND window;
-};
-
-BOOL CALLBACK FindProcessWindow(HWND window, LPARAM search) noexcept
-{
-    auto& wanted = *reinterpret_cast<TWindowSearch*>(search);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != wanted.processId)
-        return TRUE;
-    wanted.window = window;
-    return FALSE;
-}
-
 bool NameExists(const char* name)
 {
-    HANDLE opened = OpenMutexA(SYNCHRONIZE, FALSE, name);
-    if (!opened)
-        return false;
-    CloseHandle(opened);
-    return true;
+    return static_cast<bool>(TKernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, name)));
 }
-
-// The stand-in product as a child process; ended by force if a test leaves
-// it running.
-class TStandInProcess {
-public:
-    explicit TStandInProcess(const std::string& path)
-    {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        std::string commandLine = "\"" + path + "\"";
-        started_ = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &startup, &process_);
-    }
-
-    ~TStandInProcess()
-    {
-        if (!started_)
-            return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, kPatience);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-
-    TStandInProcess(const TStandInProcess&) = delete;
-    TStandInProcess& operator=(const TStandInProcess&) = delete;
-
-    bool Started() const { return started_; }
-
-    bool WaitUntilNameExists(const char* name) const
-    {
-        for (DWORD waited = 0; waited < kPatience; waited += kPoll) {
-            if (NameExists(name))
-                return true;
-            if (WaitForSingleObject(process_.hProcess, kPoll) == WAIT_OBJECT_0)
-                return false;
-        }
-        return false;
-    }
-
-    // Asks the window to close as a user would; ends the process by force
-    // when it has no window or does not go.
-    bool Close() const
-    {
-        TWindowSearch search{process_.dwProcessId, nullptr};
-        for (DWORD waited = 0; !search.window && waited < kPatience; waited += kPoll) {
-            EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-            if (!search.window)
-                Sleep(kPoll);
-        }
-        if (search.window)
-            PostMessageA(search.window, WM_CLOSE, 0, 0);
-        if (!search.window || WaitForSingleObject(process_.hProcess, kPatience) != WAIT_OBJECT_0)
-            TerminateProcess(process_.hProcess, 1);
-        return WaitForSingleObject(process_.hProcess, kPatience) == WAIT_OBJECT_0;
-    }
-
-private:
-    static constexpr DWORD kPatience = 30000;
-    static constexpr DWORD kPoll = 50;
-
-    PROCESS_INFORMATION process_{};
-    bool started_ = false;
-};
 
 TEST(BlockExecution, RefusedWhileTheProductRunsAndGrantedAfterItEnded)
 {
-    TStandInProcess product(StandInPath("3.0.4.0"));
-    ASSERT_TRUE(product.Started()) << StandInPath("3.0.4.0");
-    ASSERT_TRUE(product.WaitUntilNameExists(kProductMutex));
+    TProcess product(StandInPath("3.0.4.0"));
+    ASSERT_TRUE(WaitUntil([] { return NameExists(kProductMutex); }, 30000));
 
     EXPECT_FALSE(BlockExecution(kProductMutex));
 
-    ASSERT_TRUE(product.Close());
+    product.Close();
+    ASSERT_TRUE(product.WaitForExit(0));
     TExecuteGuard guard = BlockExecution(kProductMutex);
     EXPECT_TRUE(guard);
 }

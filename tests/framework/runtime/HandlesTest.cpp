@@ -6,6 +6,7 @@
 #include "framework/runtime/FolderEntries.h"
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
+#include "tests/support/TestHandles.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -75,13 +76,12 @@ const TScopeCase kScopeCases[] = {
     {"GlobalLock",
      [] {
          TSeen seen;
-         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 16);
+         const TGlobalMemory memory(GMEM_MOVEABLE, 16);
          {
-             const TGlobalLock lock(memory);
-             seen.inside = lock.Data() && (GlobalFlags(memory) & GMEM_LOCKCOUNT) == 1 && lock.Size() >= 16;
+             const TGlobalLock lock(memory.Get());
+             seen.inside = lock.Data() && (GlobalFlags(memory.Get()) & GMEM_LOCKCOUNT) == 1 && lock.Size() >= 16;
          }
-         seen.after = (GlobalFlags(memory) & GMEM_LOCKCOUNT) != 0;
-         GlobalFree(memory);
+         seen.after = (GlobalFlags(memory.Get()) & GMEM_LOCKCOUNT) != 0;
          return seen;
      }},
     {"FileDeletion",

@@ -19,6 +19,7 @@
 #include "framework/ui/MessageLoop.h"
 #include "framework/ui/ReportedErrors.h"
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/TestHandles.h"
 
 namespace {
 
@@ -117,16 +118,10 @@ public:
 // instead of hanging.
 class TModalTimeout {
 public:
-    explicit TModalTimeout(TForm& form)
-    {
-        guarded_ = &form;
-        timer_ = SetTimer(nullptr, 0, 10000, Expired);
-    }
-    ~TModalTimeout()
-    {
-        KillTimer(nullptr, timer_);
-        guarded_ = nullptr;
-    }
+    explicit TModalTimeout(TForm& form) : timer_(10000, Expired) { guarded_ = &form; }
+    ~TModalTimeout() { guarded_ = nullptr; }
+    TModalTimeout(const TModalTimeout&) = delete;
+    TModalTimeout& operator=(const TModalTimeout&) = delete;
 
 private:
     static void CALLBACK Expired(HWND, UINT, UINT_PTR, DWORD)
@@ -136,7 +131,7 @@ private:
     }
 
     static inline TForm* guarded_ = nullptr;
-    UINT_PTR timer_;
+    TThreadTimer timer_;
 };
 
 class FormTest : public ::testing::Test {
