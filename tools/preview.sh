@@ -59,8 +59,11 @@ fi
 show() {
   local screen=$1 wine_prefix=$2 desktop=$3 picture=$4
   start_screen "$screen"
-  DISPLAY=$screen_display prepare_prefix "$wine_prefix" ${desktop:+"$desktop"}
-  DISPLAY=$screen_display WINEPREFIX=$wine_prefix "$wine" "$runner" show "$(windows_path "$wine_prefix" "$updater")" \
+  # Every process of the prefix on this screen, winepath's too: the first
+  # one starts the prefix's desktop on its display.
+  local -x DISPLAY=$screen_display
+  prepare_prefix "$wine_prefix" ${desktop:+"$desktop"}
+  WINEPREFIX=$wine_prefix "$wine" "$runner" show "$(windows_path "$wine_prefix" "$updater")" \
     "$(windows_path "$wine_prefix" "$folder/shot.bmp")" | tr -d '\r'
   WINEPREFIX=$wine_prefix "$wineserver" -k >/dev/null 2>&1 || true
   convert "$folder/shot.bmp" "$picture"

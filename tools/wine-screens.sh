@@ -26,4 +26,9 @@ prepare_prefix() {
 }
 
 # windows_path PREFIX PATH: the path as Windows programs in that prefix see it.
-windows_path() { WINEPREFIX=$1 "$wine" winepath.exe -w "$2" 2>/dev/null | tr -d '\r'; }
+windows_path() {
+  local path
+  path=$(WINEPREFIX=$1 "$wine" winepath.exe -w "$2" | tr -d '\r')
+  [ -n "$path" ] || { echo "winepath gave no Windows path for $2" >&2; return 1; }
+  echo "$path"
+}
