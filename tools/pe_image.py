@@ -13,7 +13,8 @@ on half a list: a warning while those directories are read (other than its
 guess that the file was packed) refuses the file, as do a resource whose
 data the file does not hold in full, a resource tree that is not three
 levels (type, name, language) deep and an optional header of an unknown
-kind. pefile does not read the COFF string table, where the toolchain keeps
+kind. The MZ mark is looked for first, since pefile names a text file as a
+cut-short program. pefile does not read the COFF string table, where the toolchain keeps
 the names of sections longer than eight characters (the debug sections of
 a file not stripped): is_stripped reads those names itself. What pefile
 leaves out without a warning stays out: an imported function whose name
@@ -31,8 +32,8 @@ RT_MANIFEST = pefile.RESOURCE_TYPE["RT_MANIFEST"]
 VERSION_SIGNATURE = 0xFEEF04BD
 
 _RESOURCE_LEVELS = 3
-_DIRECTORIES = [pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
-                pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]]
+_IMPORT_DIRECTORY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]
+_RESOURCE_DIRECTORY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]
 # pefile's guess that a file was packed, which says nothing of damage.
 _GUESSES = {"Imported symbols contain entries typical of packed executables."}
 # Each entry of the COFF symbol table, before the string table.
@@ -46,15 +47,12 @@ class PEFormatError(Exception):
 class PEImage:
     def __init__(self, data):
         self.data = bytes(data)
+        if not self.data.startswith(b"MZ"):
+            raise PEFormatError("no MZ header")
         try:
             self._pe = pefile.PE(data=self.data, fast_load=True)
-            warnings_before = len(self._pe.get_warnings())
-            self._pe.parse_data_directories(directories=_DIRECTORIES)
         except pefile.PEFormatError as error:
             raise PEFormatError(error.value) from None
-        damaged = [warning for warning in self._pe.get_warnings()[warnings_before:] if warning not in _GUESSES]
-        if damaged:
-            raise PEFormatError(damaged[0])
         header, optional = self._pe.FILE_HEADER, self._pe.OPTIONAL_HEADER
         # pefile reads an optional header of any kind as a 32-bit one.
         if optional.Magic not in (pefile.OPTIONAL_HEADER_MAGIC_PE, pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS):
@@ -65,8 +63,24 @@ class PEImage:
         self.characteristics = header.Characteristics
         self.os_version = (optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion)
         self.subsystem_version = (optional.MajorSubsystemVersion, optional.MinorSubsystemVersion)
+        self._read = set()
         self.sections = [(self._section_name(s.Name), s.VirtualAddress, s.Misc_VirtualSize, s.PointerToRawData,
                           s.SizeOfRawData) for s in self._pe.sections]
+
+    def _read_directory(self, index):
+        """Reads that directory once, when first asked: a file of symbols
+        alone keeps the headers of its program but not what they point at."""
+        if index in self._read:
+            return
+        warnings_before = len(self._pe.get_warnings())
+        try:
+            self._pe.parse_data_directories(directories=[index])
+        except pefile.PEFormatError as error:
+            raise PEFormatError(error.value) from None
+        damaged = [warning for warning in self._pe.get_warnings()[warnings_before:] if warning not in _GUESSES]
+        if damaged:
+            raise PEFormatError(damaged[0])
+        self._read.add(index)
 
     # --- what the file is
 
@@ -85,6 +99,7 @@ class PEImage:
     def imports(self):
         """The imported functions by DLL name, in file order; a function
         imported by number is named '#number'."""
+        self._read_directory(_IMPORT_DIRECTORY)
         result = {}
         for dll in getattr(self._pe, "DIRECTORY_ENTRY_IMPORT", []):
             functions = result.setdefault(dll.dll.decode("latin-1"), [])
@@ -99,6 +114,7 @@ class PEImage:
     def resources(self):
         """Every resource as (type, name, language, data); type and name
         are numbers or upper-case texts."""
+        self._read_directory(_RESOURCE_DIRECTORY)
         root = getattr(self._pe, "DIRECTORY_ENTRY_RESOURCE", None)
         found = []
         if root is not None:
