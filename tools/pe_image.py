@@ -14,12 +14,12 @@ guess that the file was packed) refuses the file, as do a resource whose
 data the file does not hold in full, a resource tree that is not three
 levels (type, name, language) deep and an optional header of an unknown
 kind. The MZ mark is looked for first, since pefile names a text file as a
-cut-short program. pefile does not read the COFF string table, where the toolchain keeps
-the names of sections longer than eight characters (the debug sections of
-a file not stripped): is_stripped reads those names itself. What pefile
-leaves out without a warning stays out: an imported function whose name
-holds characters no function name has, which no system DLL exports and the
-toolchain never writes.
+cut-short program. pefile does not read the COFF string table, where the
+toolchain keeps the names of sections longer than eight characters (the
+debug sections of a file not stripped): is_stripped reads those names
+itself. What pefile leaves out without a warning stays out: an imported
+function whose name holds characters no function name has, which no system
+DLL exports and the toolchain never writes.
 """
 import pefile
 
