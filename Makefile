@@ -77,7 +77,7 @@ bench: run-build
 	@cmake --build $(RUN_BUILD) --target bench
 
 fuzz: run-build
-	@tools/fuzz_campaign.py --build $(RUN_BUILD) --count $(COUNT)
+	@$(PYTHON) tools/fuzz_campaign.py --build $(RUN_BUILD) --count $(COUNT)
 
 demo: run-build
 	@cmake --build $(RUN_BUILD) --target demo

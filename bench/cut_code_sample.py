@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """cut_code_sample.py FOLDER SIZE OUTPUT
 
 Writes the first SIZE bytes of the DLLs in FOLDER, joined in name order:

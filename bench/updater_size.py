@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """updater_size.py UPDATER STRIP: prints the updater's size as built and
 stripped, the size of the payload and of the compressed logo inside it, and
 what the stripped updater weighs without the payload against its budget of

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks that a file is a bitmap file that can be carried as a bitmap resource.
 
 A bitmap resource is the file without its 14-byte file header: the loader

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Fails when a source folder includes a header of a folder above it.
 
 Each folder is a library that links only the folders below it; an include

@@ -25,11 +25,11 @@ cleanup() {
 # its own without Wine's desktop window.
 palette_screenshot() {
   local prefix="$demo/prefix-8bit" display
-  start_screen 8
+  start_screen "$palette_screen"
   display=$screen_display
   DISPLAY=$display prepare_prefix "$prefix"
-  DISPLAY=$display WINEPREFIX=$prefix "$wine" "$runner" show "$(windows_path "$build/bin/ZelmoriaUpdate.exe")" \
-    "$(windows_path "$shots/4-main-window-256-colours.bmp")" | tr -d '\r'
+  DISPLAY=$display WINEPREFIX=$prefix "$wine" "$runner" show "$updater" \
+    "$(windows_path "$WINEPREFIX" "$shots/4-main-window-256-colours.bmp")" | tr -d '\r'
   WINEPREFIX=$prefix "$wineserver" -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
@@ -37,7 +37,7 @@ trap cleanup EXIT
 interactive=yes
 if [ -z "${DISPLAY:-}" ]; then
   interactive=
-  start_screen 24
+  start_screen "$true_colour_screen"
   export DISPLAY=$screen_display
 fi
 
@@ -54,6 +54,7 @@ chmod u+w "$install_dir/Korvantis.exe"
 "$wine" reg add 'HKCR\Korvantis.Application\dstDir' /ve /d "$folder" /f >/dev/null 2>&1
 
 runner="$build/bin/demo_runner.exe"
+updater=$(windows_path "$WINEPREFIX" "$build/bin/ZelmoriaUpdate.exe")
 target="$folder\\Korvantis.exe"
 echo "demo: installed product version before: $("$wine" "$runner" version "$target" | tr -d '\r')"
 
@@ -62,7 +63,7 @@ if [ -n "$interactive" ]; then
   "$wine" "$build/bin/ZelmoriaUpdate.exe"
 else
   rm -rf "$shots"; mkdir -p "$shots"
-  "$wine" "$runner" run "$(windows_path "$build/bin/ZelmoriaUpdate.exe")" "$(windows_path "$shots")" |
+  "$wine" "$runner" run "$updater" "$(windows_path "$WINEPREFIX" "$shots")" |
     tr -d '\r' | iconv -f CP932 -t UTF-8
   palette_screenshot
   for shot in "$shots"/*.bmp; do

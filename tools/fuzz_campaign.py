@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Runs the fuzz tests of a build for longer: COUNT mutants for every way a
 reader is fed, then prints per reader the inputs, how many were accepted and
 refused, the crashes, the hangs and the largest allocation.
@@ -16,6 +16,8 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
+from pathlib import Path
 
 FIGURES = re.compile(r"^fuzz-figures (\S+) (.*)$")
 FIELDS = ("inputs", "mutants", "accepted", "refused", "crashes", "hangs", "overcap", "largest")
@@ -33,17 +35,14 @@ def fuzz_tests(build):
 
 
 def gtest_names(command, environment):
-    listing = subprocess.run(command + ["--gtest_list_tests"], env={**os.environ, **environment},
-                             capture_output=True, text=True, errors="replace").stdout
-    suite = None
-    for line in listing.splitlines():
-        line = line.rstrip("\r")
-        if not line.strip() or line.startswith("Running main"):
-            continue
-        if not line.startswith(" "):
-            suite = line.strip()
-        else:
-            yield suite + line.strip()
+    """The full names of the program's tests, from GoogleTest's own listing
+    file (written in a folder of its own, by a name relative to it, which
+    the program under Wine reads the same)."""
+    with tempfile.TemporaryDirectory(prefix="fuzz-listing-") as folder:
+        subprocess.run(command + ["--gtest_list_tests", "--gtest_output=json:tests.json"], cwd=folder,
+                       env={**os.environ, **environment}, check=True, capture_output=True)
+        listing = json.loads(Path(folder, "tests.json").read_text(encoding="utf-8"))
+    return [f"{suite['name']}.{test['name']}" for suite in listing["testsuites"] for test in suite["testsuite"]]
 
 
 def run_once(command, environment, name, count, seed):

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the updater's bitmaps with ImageMagick and stores them as 8-bit
 bitmap files with a full 256-colour palette.
 

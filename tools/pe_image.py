@@ -1,25 +1,43 @@
-"""Reads what the release checks need from a Windows executable file.
+"""Reads what the release checks need from a Windows executable file, through
+pefile (Debian's python3-pefile, so the tools run with /usr/bin/python3).
 
 The header fields that say what the file is, when it was linked and which
-Windows it asks for, where its checksum is, its sections, the functions it
-imports, its resources and the product version in its version record. Every
-offset and count comes from the file and is checked against it: a damaged or
-hostile file raises PEFormatError, never anything else. with_checksum gives
-a built file the checksum Windows computes.
+Windows it asks for, its sections, the functions it imports, its resources
+and the product version in its version record; with_checksum gives a built
+file the checksum Windows computes. A damaged or hostile file raises
+PEFormatError, never anything else.
+
+What stays written here, and why. pefile reads a damaged import or resource
+directory as far as it can and only notes a warning, so a check could pass
+on half a list: a warning while those directories are read (other than its
+guess that the file was packed) refuses the file, as do a resource whose
+data the file does not hold in full, a resource tree that is not three
+levels (type, name, language) deep and an optional header of an unknown
+kind. The MZ mark is looked for first, since pefile names a text file as a
+cut-short program. pefile does not read the COFF string table, where the
+toolchain keeps the names of sections longer than eight characters (the
+debug sections of a file not stripped): is_stripped reads those names
+itself. What pefile leaves out without a warning stays out: an imported
+function whose name holds characters no function name has, which no system
+DLL exports and the toolchain never writes.
 """
-import struct
-import sys
-from array import array
+import pefile
 
-IMAGE_FILE_EXECUTABLE_IMAGE = 0x0002
-IMAGE_FILE_DLL = 0x2000
-RT_BITMAP = 2
-RT_RCDATA = 10
-RT_VERSION = 16
-RT_MANIFEST = 24
+IMAGE_FILE_EXECUTABLE_IMAGE = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_EXECUTABLE_IMAGE"]
+IMAGE_FILE_DLL = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]
+RT_BITMAP = pefile.RESOURCE_TYPE["RT_BITMAP"]
+RT_RCDATA = pefile.RESOURCE_TYPE["RT_RCDATA"]
+RT_VERSION = pefile.RESOURCE_TYPE["RT_VERSION"]
+RT_MANIFEST = pefile.RESOURCE_TYPE["RT_MANIFEST"]
+VERSION_SIGNATURE = 0xFEEF04BD
 
-# Resource directories nest as type, name, language.
 _RESOURCE_LEVELS = 3
+_IMPORT_DIRECTORY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]
+_RESOURCE_DIRECTORY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]
+# pefile's guess that a file was packed, which says nothing of damage.
+_GUESSES = {"Imported symbols contain entries typical of packed executables."}
+# Each entry of the COFF symbol table, before the string table.
+_SYMBOL_SIZE = 18
 
 
 class PEFormatError(Exception):
@@ -29,42 +47,40 @@ class PEFormatError(Exception):
 class PEImage:
     def __init__(self, data):
         self.data = bytes(data)
-        if self._bytes(0, 2) != b"MZ":
+        if not self.data.startswith(b"MZ"):
             raise PEFormatError("no MZ header")
-        pe = self._u32(0x3C)
-        if self._bytes(pe, 4) != b"PE\0\0":
-            raise PEFormatError("no PE header")
-        (self.machine, section_count, self.time_stamp, self.symbol_table, self.symbol_count,
-         optional_size, self.characteristics) = struct.unpack("<HHIIIHH", self._bytes(pe + 4, 20))
-        optional = pe + 24
-        self.checksum_offset = optional + 64
-        magic = self._u16(optional)
-        if magic == 0x10B:
-            self.pe32_plus = False
-            directories = optional + 96
-        elif magic == 0x20B:
-            self.pe32_plus = True
-            directories = optional + 112
-        else:
-            raise PEFormatError(f"unknown optional header kind {magic:#x}")
-        if directories - optional > optional_size:
-            raise PEFormatError("optional header too short")
-        self.os_version = struct.unpack("<HH", self._bytes(optional + 40, 4))
-        self.subsystem_version = struct.unpack("<HH", self._bytes(optional + 48, 4))
-        self.subsystem = self._u16(optional + 68)
-        directory_count = min(self._u32(directories - 4), (optional_size - (directories - optional)) // 8)
-        self.directories = [struct.unpack("<II", self._bytes(directories + 8 * i, 8))
-                            for i in range(min(directory_count, 16))]
-        self.sections = []
-        table = optional + optional_size
-        for i in range(section_count):
-            raw = self._bytes(table + 40 * i, 40)
-            name = raw[:8].rstrip(b"\0").decode("latin-1")
-            if name.startswith("/") and name[1:].isdigit():
-                # A long name, kept in the string table after the symbols.
-                name = self._string(self.symbol_table + 18 * self.symbol_count + int(name[1:]))
-            virtual_size, address, raw_size, raw_offset = struct.unpack_from("<IIII", raw, 8)
-            self.sections.append((name, address, virtual_size, raw_offset, raw_size))
+        try:
+            self._pe = pefile.PE(data=self.data, fast_load=True)
+        except pefile.PEFormatError as error:
+            raise PEFormatError(error.value) from None
+        header, optional = self._pe.FILE_HEADER, self._pe.OPTIONAL_HEADER
+        # pefile reads an optional header of any kind as a 32-bit one.
+        if optional.Magic not in (pefile.OPTIONAL_HEADER_MAGIC_PE, pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS):
+            raise PEFormatError(f"unknown optional header kind {optional.Magic:#x}")
+        self.machine = header.Machine
+        self.time_stamp = header.TimeDateStamp
+        self.symbol_count = header.NumberOfSymbols
+        self.characteristics = header.Characteristics
+        self.os_version = (optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion)
+        self.subsystem_version = (optional.MajorSubsystemVersion, optional.MinorSubsystemVersion)
+        self._read = set()
+        self.sections = [(self._section_name(s.Name), s.VirtualAddress, s.Misc_VirtualSize, s.PointerToRawData,
+                          s.SizeOfRawData) for s in self._pe.sections]
+
+    def _read_directory(self, index):
+        """Reads that directory once, when first asked: a file of symbols
+        alone keeps the headers of its program but not what they point at."""
+        if index in self._read:
+            return
+        warnings_before = len(self._pe.get_warnings())
+        try:
+            self._pe.parse_data_directories(directories=[index])
+        except pefile.PEFormatError as error:
+            raise PEFormatError(error.value) from None
+        damaged = [warning for warning in self._pe.get_warnings()[warnings_before:] if warning not in _GUESSES]
+        if damaged:
+            raise PEFormatError(damaged[0])
+        self._read.add(index)
 
     # --- what the file is
 
@@ -83,46 +99,26 @@ class PEImage:
     def imports(self):
         """The imported functions by DLL name, in file order; a function
         imported by number is named '#number'."""
+        self._read_directory(_IMPORT_DIRECTORY)
         result = {}
-        address, size = self._directory(1)
-        if not address:
-            return result
-        at = self._offset(address)
-        while True:
-            lookup, _, _, name_address, thunks = struct.unpack("<IIIII", self._bytes(at, 20))
-            if not (lookup or name_address or thunks):
-                return result
-            functions = result.setdefault(self._string(self._offset(name_address)), [])
-            functions.extend(self._imported_functions(lookup or thunks))
-            at += 20
-
-    def _imported_functions(self, address):
-        width, by_number = (8, 1 << 63) if self.pe32_plus else (4, 1 << 31)
-        at = self._offset(address)
-        while True:
-            entry = int.from_bytes(self._bytes(at, width), "little")
-            if entry == 0:
-                return
-            if entry & by_number:
-                yield f"#{entry & 0xFFFF}"
-            else:
-                yield self._string(self._offset(entry & 0x7FFFFFFF) + 2)
-            at += width
+        for dll in getattr(self._pe, "DIRECTORY_ENTRY_IMPORT", []):
+            functions = result.setdefault(dll.dll.decode("latin-1"), [])
+            # pefile names some functions imported by number from its own
+            # table; the number is what the file holds.
+            functions.extend(f"#{entry.ordinal}" if entry.import_by_ordinal else entry.name.decode("latin-1")
+                             for entry in dll.imports)
+        return result
 
     # --- resources
 
     def resources(self):
         """Every resource as (type, name, language, data); type and name
         are numbers or upper-case texts."""
-        address, _ = self._directory(2)
-        if not address:
-            return []
-        root = self._offset(address)
+        self._read_directory(_RESOURCE_DIRECTORY)
+        root = getattr(self._pe, "DIRECTORY_ENTRY_RESOURCE", None)
         found = []
-        # Entries may share a subdirectory; a well-formed file has no more
-        # entries than its size allows, a hostile one is stopped there.
-        self._walk_budget = len(self.data) // 8
-        self._walk(root, root, [], found)
+        if root is not None:
+            self._walk(root, [], found)
         return found
 
     def resource(self, kind, name):
@@ -134,73 +130,54 @@ class PEImage:
                 return data
         return None
 
-    def _walk(self, root, directory, path, found):
-        named, numbered = struct.unpack("<HH", self._bytes(directory + 12, 4))
-        for i in range(named + numbered):
-            self._walk_budget -= 1
-            if self._walk_budget < 0:
-                raise PEFormatError("more resource entries than the file can hold")
-            name_field, target = struct.unpack("<II", self._bytes(directory + 16 + 8 * i, 8))
-            if name_field & 0x80000000:
-                at = root + (name_field & 0x7FFFFFFF)
-                length = self._u16(at)
-                entry_id = self._bytes(at + 2, 2 * length).decode("utf-16-le", "replace").upper()
-            else:
-                entry_id = name_field & 0xFFFF
-            below = root + (target & 0x7FFFFFFF)
-            if target & 0x80000000:
+    def _walk(self, directory, path, found):
+        for entry in directory.entries:
+            entry_id = entry.id if entry.name is None else str(entry.name).upper()
+            if hasattr(entry, "directory"):
                 if len(path) + 1 >= _RESOURCE_LEVELS:
                     raise PEFormatError("resource directories nested too deep")
-                self._walk(root, below, path + [entry_id], found)
+                self._walk(entry.directory, path + [entry_id], found)
             elif len(path) + 1 == _RESOURCE_LEVELS:
-                data_address, size = struct.unpack("<II", self._bytes(below, 8))
-                found.append((*path, entry_id, self._bytes(self._offset(data_address), size)))
+                found.append((*path, entry_id, self._data(entry.data.struct.OffsetToData, entry.data.struct.Size)))
             else:
                 raise PEFormatError("resource data above the language level")
+
+    def _data(self, address, size):
+        # pefile reads an empty length as "to the section's end".
+        if size == 0:
+            return b""
+        try:
+            data = self._pe.get_data(address, size)
+        except pefile.PEFormatError as error:
+            raise PEFormatError(error.value) from None
+        if len(data) != size:
+            raise PEFormatError(f"{size} bytes at address {address:#x} lie beyond the file's end")
+        return data
 
     # --- version
 
     def product_version(self):
         """The four numbers of the product version in the fixed version
         record, or None when the file has no version record."""
-        record = self.resource(RT_VERSION, 1)
-        if record is None:
+        if not any(kind == RT_VERSION for kind, *_ in self.resources()):
             return None
-        key = "VS_VERSION_INFO\0".encode("utf-16-le")
-        if len(record) < 6 or record[6:6 + len(key)] != key:
-            raise PEFormatError("version record without its key")
-        value_length = struct.unpack_from("<H", record, 2)[0]
-        fixed = (6 + len(key) + 3) & ~3
-        if value_length < 52 or fixed + 52 > len(record):
+        fixed = getattr(self._pe, "VS_FIXEDFILEINFO", None)
+        if not fixed:
             raise PEFormatError("version record without fixed information")
-        signature, _, _, _, product_ms, product_ls = struct.unpack_from("<IIIIII", record, fixed)
-        if signature != 0xFEEF04BD:
+        if fixed[0].Signature != VERSION_SIGNATURE:
             raise PEFormatError("fixed version information with a wrong signature")
-        return (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF)
+        most, least = fixed[0].ProductVersionMS, fixed[0].ProductVersionLS
+        return (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
 
-    # --- reading
+    # --- section names
 
-    def _directory(self, index):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
-
-    def _offset(self, address):
-        for _, start, virtual_size, raw_offset, raw_size in self.sections:
-            if start <= address < start + max(virtual_size, raw_size):
-                if address - start >= raw_size:
-                    raise PEFormatError(f"address {address:#x} lies in no file data")
-                return raw_offset + address - start
-        raise PEFormatError(f"address {address:#x} lies in no section")
-
-    def _bytes(self, offset, size):
-        if offset < 0 or size < 0 or offset + size > len(self.data):
-            raise PEFormatError(f"{size} bytes at {offset:#x} lie beyond the file's end")
-        return self.data[offset:offset + size]
-
-    def _u16(self, offset):
-        return struct.unpack("<H", self._bytes(offset, 2))[0]
-
-    def _u32(self, offset):
-        return struct.unpack("<I", self._bytes(offset, 4))[0]
+    def _section_name(self, raw):
+        name = raw.rstrip(b"\0").decode("latin-1")
+        if name.startswith("/") and name[1:].isdigit():
+            # A long name, kept in the string table after the symbols.
+            header = self._pe.FILE_HEADER
+            return self._string(header.PointerToSymbolTable + _SYMBOL_SIZE * header.NumberOfSymbols + int(name[1:]))
+        return name
 
     def _string(self, offset):
         end = self.data.find(b"\0", offset, offset + 512)
@@ -213,21 +190,11 @@ def _resource_id(value):
     return value.upper() if isinstance(value, str) else value
 
 
-def image_checksum(data, checksum_offset):
-    """The checksum of the image file as Windows computes it (the one the
-    header holds at checksum_offset): the file's 16-bit little-endian words,
-    the checksum field left out, added with end-around carry, plus the
-    file's length."""
-    words = array("H", data + b"\0" * (len(data) % 2))
-    if sys.byteorder == "big":
-        words.byteswap()
-    total = sum(words) - words[checksum_offset // 2] - words[checksum_offset // 2 + 1]
-    while total > 0xFFFF:
-        total = (total & 0xFFFF) + (total >> 16)
-    return total + len(data)
-
-
 def with_checksum(data):
     """The image file with the right checksum in its header."""
-    offset = PEImage(data).checksum_offset
-    return data[:offset] + struct.pack("<I", image_checksum(data, offset)) + data[offset + 4:]
+    try:
+        pe = pefile.PE(data=bytes(data), fast_load=True)
+    except pefile.PEFormatError as error:
+        raise PEFormatError(error.value) from None
+    pe.OPTIONAL_HEADER.CheckSum = pe.generate_checksum()
+    return bytes(pe.write())

@@ -54,20 +54,23 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-# show SCREEN-DEPTH PREFIX [desktop] PICTURE: the main window on a screen of
-# that depth, saved as a PNG picture.
+# show SCREEN PREFIX [desktop] PICTURE: the main window on that screen,
+# saved as a PNG picture.
 show() {
-  local depth=$1 wine_prefix=$2 desktop=$3 picture=$4
-  start_screen "$depth"
-  DISPLAY=$screen_display prepare_prefix "$wine_prefix" ${desktop:+"$desktop"}
-  DISPLAY=$screen_display WINEPREFIX=$wine_prefix "$wine" "$runner" show "$(windows_path "$updater")" \
-    "$(windows_path "$folder/shot.bmp")" | tr -d '\r'
+  local screen=$1 wine_prefix=$2 desktop=$3 picture=$4
+  start_screen "$screen"
+  # Every process of the prefix on this screen, winepath's too: the first
+  # one starts the prefix's desktop on its display.
+  local -x DISPLAY=$screen_display
+  prepare_prefix "$wine_prefix" ${desktop:+"$desktop"}
+  WINEPREFIX=$wine_prefix "$wine" "$runner" show "$(windows_path "$wine_prefix" "$updater")" \
+    "$(windows_path "$wine_prefix" "$folder/shot.bmp")" | tr -d '\r'
   WINEPREFIX=$wine_prefix "$wineserver" -k >/dev/null 2>&1 || true
   convert "$folder/shot.bmp" "$picture"
   rm "$folder/shot.bmp"
 }
 mkdir -p "$dist"
-show 24 "$prefix" desktop "$dist/preview.png"
-show 8 "$palette_prefix" "" "$dist/preview-256-colours.png"
+show "$true_colour_screen" "$prefix" desktop "$dist/preview.png"
+show "$palette_screen" "$palette_prefix" "" "$dist/preview-256-colours.png"
 echo "preview: $dist/preview.png (the main window, $(identify -format '%w x %h' "$dist/preview.png") with its frame)"
 echo "preview: $dist/preview-256-colours.png (on a 256-colour screen)"

@@ -3,19 +3,42 @@
 # and builds libjpeg-turbo for 32- and 64-bit Windows into a cache that later
 # runs reuse.
 # Idempotent. A completed set-up leaves a stamp; while the stamp is newer
-# than this script, a run only checks quickly that the tools are still there.
+# than this script, a run only checks quickly that the tools and the built
+# libraries are still there and usable.
 set -euo pipefail
 
 cache_root="${ZELMORIA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zelmoria}"
 stamp="$cache_root/setup.stamp"
+# The targets the thread library is built for, each with the oldest Windows
+# its programs run on (see build_winpthreads).
+winpthreads_i686=(i686-w64-mingw32 0x0501)
+winpthreads_x86_64=(x86_64-w64-mingw32 0x0502)
+
+# The POSIX thread library the setup builds for one target (see
+# build_winpthreads), and the flags it is built with.
+winpthreads_prefix() { echo "$cache_root/winpthreads-$2-$1"; }
+winpthreads_flags() { echo "-O2 -D_WIN32_WINNT=$2 -ffile-prefix-map=$cache_root/winpthreads-src-$1/="; }
+
+# winpthreads_usable TRIPLET WINNT: the library is there, built with today's
+# flags, an archive the toolchain reads that defines the thread start, and
+# free of GetTickCount64, which the toolchain's own needs and Windows XP lacks.
+winpthreads_usable() {
+  local prefix symbols
+  prefix=$(winpthreads_prefix "$1" "$2")
+  [ -f "$prefix/lib/libpthread.a" ] &&
+    [ "$(cat "$prefix/c-flags" 2>/dev/null)" = "$(winpthreads_flags "$1" "$2")" ] &&
+    symbols=$("$1-nm" "$prefix/lib/libpthread.a" 2>/dev/null) &&
+    grep -qE ' T _?pthread_create$' <<<"$symbols" && ! grep -q GetTickCount64 <<<"$symbols"
+}
 
 quick_check() {
-  command -v i686-w64-mingw32-g++-posix cmake ninja osslsigncode openssl >/dev/null &&
+  command -v i686-w64-mingw32-g++-posix cmake ninja osslsigncode openssl Xvfb >/dev/null &&
     /usr/bin/python3 -c 'import PIL, pefile' 2>/dev/null &&
     { [ -x /usr/lib/wine/wine ] || command -v wine >/dev/null; } &&
     [ -f /usr/include/zlib.h ] && [ -d /usr/src/googletest ] &&
     [ -f "$cache_root/libjpeg-turbo-small-i686-w64-mingw32/lib/libjpeg.a" ] &&
-    [ -f "$cache_root/libjpeg-turbo-small-x86_64-w64-mingw32/lib/libjpeg.a" ]
+    [ -f "$cache_root/libjpeg-turbo-small-x86_64-w64-mingw32/lib/libjpeg.a" ] &&
+    winpthreads_usable "${winpthreads_i686[@]}" && winpthreads_usable "${winpthreads_x86_64[@]}"
 }
 if [ -f "$stamp" ] && [ "$stamp" -nt "$0" ] && quick_check; then
   exit 0
@@ -134,13 +157,15 @@ build_libjpeg x86_64-w64-mingw32 x86_64 ""
 # XP lacks. The build links it in place of the toolchain's. Its assertions
 # name their source files: the prefix map records them relative to the work
 # folder, so that no program carries this machine's cache path. The flags
-# are kept beside the library, which is rebuilt when they change.
+# are kept beside the library, which is rebuilt when they change or when it
+# is no longer usable.
 build_winpthreads() {
   local triplet=$1 winnt=$2
-  local prefix="$cache_root/winpthreads-$winnt-$triplet"
-  local work="$cache_root/winpthreads-src-$triplet"
-  local flags="-O2 -D_WIN32_WINNT=$winnt -ffile-prefix-map=$work/="
-  [ -f "$prefix/lib/libpthread.a" ] && [ "$(cat "$prefix/c-flags" 2>/dev/null)" = "$flags" ] && return 0
+  winpthreads_usable "$triplet" "$winnt" && return 0
+  local prefix work flags
+  prefix=$(winpthreads_prefix "$triplet" "$winnt")
+  work="$cache_root/winpthreads-src-$triplet"
+  flags=$(winpthreads_flags "$triplet" "$winnt")
   echo "setup: building winpthreads for $triplet (Windows $winnt) into $prefix"
   add_deb_src
   rm -rf "$work"; mkdir -p "$work/build"
@@ -159,8 +184,8 @@ build_winpthreads() {
   rm -rf "$prefix"; mv "$prefix.part" "$prefix"
   rm -rf "$work"
 }
-build_winpthreads i686-w64-mingw32 0x0501
-build_winpthreads x86_64-w64-mingw32 0x0502
+build_winpthreads "${winpthreads_i686[@]}"
+build_winpthreads "${winpthreads_x86_64[@]}"
 
 mkdir -p "$cache_root"
 touch "$stamp"

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Converts a UTF-8 source text into Shift-JIS (code page 932).
 
   to_shiftjis.py INPUT OUTPUT          a text as it stands (dialog layouts)

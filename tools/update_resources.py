@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes the carried version resource and checks it against the payload.
 
 The version resource holds the major and minor number in the low halves of

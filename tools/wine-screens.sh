@@ -1,31 +1,11 @@
-# Sourced by demo.sh and preview.sh: Xvfb screens and the Wine prefixes that
-# show the updater on them. The caller sets wine and wineserver.
+# Sourced by demo.sh and preview.sh: Xvfb screens (x-screen.sh) and the Wine
+# prefixes that show the updater on them. The caller sets wine and wineserver.
 
-screen_pids=()
+. "$(dirname "${BASH_SOURCE[0]}")/x-screen.sh"
 
-# start_screen DEPTH: starts an Xvfb screen of 1024 x 768 pixels at DEPTH bits
-# on a free display, whose name it leaves in screen_display.
-start_screen() {
-  local depth=$1 number
-  for _ in $(seq 1 20); do
-    number=$(( 90 + RANDOM % 800 ))
-    [ -e "/tmp/.X$number-lock" ] && continue
-    Xvfb ":$number" -screen 0 "1024x768x$depth" -nolisten tcp >/dev/null 2>&1 &
-    screen_pids+=($!)
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$number" ] && { screen_display=":$number"; return 0; }
-      sleep 0.1
-    done
-  done
-  echo "no Xvfb screen could be started" >&2
-  return 1
-}
-
-stop_screens() {
-  local pid
-  for pid in "${screen_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  screen_pids=()
-}
+# The screens are 1024 x 768 pixels, a true-colour one and a palette one.
+true_colour_screen=1024x768x24
+palette_screen=1024x768x8
 
 # prepare_prefix PREFIX [desktop]: makes the Wine prefix once. With
 # "desktop", Wine shows its windows inside a desktop window of its own, which
@@ -45,5 +25,10 @@ prepare_prefix() {
   touch "$prefix/.ready"
 }
 
-# windows_path PATH: the path as Wine's Z: drive shows it.
-windows_path() { echo "Z:$1" | tr / '\\'; }
+# windows_path PREFIX PATH: the path as Windows programs in that prefix see it.
+windows_path() {
+  local path
+  path=$(WINEPREFIX=$1 "$wine" winepath.exe -w "$2" | tr -d '\r')
+  [ -n "$path" ] || { echo "winepath gave no Windows path for $2" >&2; return 1; }
+  echo "$path"
+}

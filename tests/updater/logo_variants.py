@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """logo_variants.py FOLDER: writes the logos of other sizes and formats that
 the logo test puts next to the updater, as BMP files; the build turns each
 into an "Image.res" with tools/image_res.py, as a release engineer would.
