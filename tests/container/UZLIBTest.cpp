@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "container/UZLIB.h"
+#include "tests/framework/runtime/RaisedMessage.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -68,12 +69,7 @@ Bytes Inflate(const Bytes& container)
 
 std::string ErrorOf(const Bytes& container)
 {
-    try {
-        Inflate(container);
-    } catch (const EZLibError& error) {
-        return error.Message();
-    }
-    return "no error";
+    return MessageRaised<EZLibError>([&] { Inflate(container); });
 }
 
 TEST(ContainerHeader, PlainDataIsLeftWhereItStood)

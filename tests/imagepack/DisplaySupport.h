@@ -13,6 +13,7 @@
 #include "framework/ui/Form.h"
 #include "imagepack/UImageEx.h"
 #include "imagepack/UImagePack.h"
+#include "tests/framework/graphics/GraphicsTestSupport.h"
 
 // One image, 100 x 50: the left half in one colour, the right half in
 // another. Indices from the count on are invalid.
@@ -93,6 +94,14 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     COLORREF At(int x, int y) const { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
+    // 0x00RRGGBB, as a render target answers.
+    std::vector<DWORD> Rgbs() const
+    {
+        std::vector<DWORD> rgbs;
+        for (COLORREF pixel : pixels_)
+            rgbs.push_back(Rgb(pixel));
+        return rgbs;
+    }
     // How many pixels of the rectangle differ from the colour.
     int CountOther(const RECT& rect, COLORREF color) const
     {

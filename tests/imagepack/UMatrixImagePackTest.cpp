@@ -156,10 +156,8 @@ TEST_F(MatrixImagePack, ACellStretchedToTwiceItsSizeShowsThatCellAlone)
             const int width = pack.GetImageWidth(index);
             const int height = pack.GetImageHeight(index);
             TRenderTarget target(2 * width + 20, 2 * height + 20, kBackground);
-            TCanvas canvas;
-            canvas.SetHandle(target.Dc());
+            TAttachedCanvas canvas(target.Dc());
             pack.StretchDraw(canvas, RECT{10, 10, 10 + 2 * width, 10 + 2 * height}, index);
-            canvas.SetHandle(nullptr);
             for (int y = 0; y < 2 * height + 20; ++y) {
                 for (int x = 0; x < 2 * width + 20; ++x) {
                     const bool inside = x >= 10 && x < 10 + 2 * width && y >= 10 && y < 10 + 2 * height;
@@ -169,11 +167,7 @@ TEST_F(MatrixImagePack, ACellStretchedToTwiceItsSizeShowsThatCellAlone)
         }
     }
     // The bitmap is drawn from, not changed.
-    TRenderTarget after(100, 50);
-    after.Draw(*pack.Image().Graphic());
-    TRenderTarget expected(100, 50);
-    expected.Draw(*Loaded<TSafetyBitmap>(GridBitmapFile()));
-    EXPECT_EQ(after.Pixels(), expected.Pixels());
+    EXPECT_EQ(Rendered(*pack.Image().Graphic()), Rendered(*Loaded<TSafetyBitmap>(GridBitmapFile())));
 }
 
 TEST_F(MatrixImagePack, ZeroOrNegativeCountsMakeAnEmptyGridThatDrawsNothing)
@@ -192,11 +186,11 @@ TEST_F(MatrixImagePack, ZeroOrNegativeCountsMakeAnEmptyGridThatDrawsNothing)
         pack.GetImage(image, 0);
         EXPECT_EQ(image.Graphic(), nullptr);
         TRenderTarget target(40, 40, kBackground);
-        TCanvas canvas;
-        canvas.SetHandle(target.Dc());
-        pack.StretchDraw(canvas, RECT{0, 0, 40, 40}, 0);
-        pack.Draw(canvas, 0, 0, 0);
-        canvas.SetHandle(nullptr);
+        {
+            TAttachedCanvas canvas(target.Dc());
+            pack.StretchDraw(canvas, RECT{0, 0, 40, 40}, 0);
+            pack.Draw(canvas, 0, 0, 0);
+        }
         EXPECT_EQ(target.Pixels(), std::vector<DWORD>(40 * 40, Rgb(kBackground)));
     }
     // A grid whose count does not fit is as large as a count can be.
@@ -281,14 +275,7 @@ TEST_F(MatrixImagePackLayout, TheControlTakesTheSizeOfTheLogoAndShowsIt)
     form->SetBounds(0, 0, 370, 251);
     form->Show();
     InvalidateRect(image->Handle(), nullptr, FALSE);
-    const TWindowPixels shown = PaintedPixels(*image);
-    TRenderTarget logo(370, 251);
-    logo.Draw(*pack->Image().Graphic());
-    int different = 0;
-    for (int y = 0; y < 251; ++y)
-        for (int x = 0; x < 370; ++x)
-            different += Rgb(shown.At(x, y)) != logo.Pixel(x, y);
-    EXPECT_EQ(different, 0);
+    EXPECT_EQ(PaintedPixels(*image).Rgbs(), Rendered(*pack->Image().Graphic()));
 }
 
 TEST_F(MatrixImagePackLayout, AResourceFileBesideTheProgramGivesItsLogoAndItsSize)

@@ -6,11 +6,15 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/Graphic.h"
 #include "framework/runtime/Streams.h"
+#include "tests/framework/runtime/RaisedMessage.h"
+
+using Bytes = std::vector<std::uint8_t>;
 
 // A 32-bit top-down section with its own context: what drawing leaves in it
 // is read back independently of the classes under test.
@@ -105,15 +109,72 @@ inline TMemoryStream StreamOf(const std::vector<std::uint8_t>& bytes)
     return stream;
 }
 
+// Anything that loads from a stream (a graphic, a DIB) loaded from the bytes.
+template <class T>
+void LoadBytes(T& target, const Bytes& data)
+{
+    TMemoryStream stream = StreamOf(data);
+    target.LoadFromStream(stream);
+}
+
 // A graphic of the given class read from the bytes of a file.
 template <class T>
-std::unique_ptr<T> Loaded(const std::vector<std::uint8_t>& data)
+std::unique_ptr<T> Loaded(const Bytes& data)
 {
     auto graphic = std::make_unique<T>();
-    TMemoryStream stream = StreamOf(data);
-    graphic->LoadFromStream(stream);
+    LoadBytes(*graphic, data);
     return graphic;
 }
+
+// The graphic drawn 1:1 over the background.
+inline std::vector<DWORD> Rendered(TGraphic& graphic, COLORREF background = RGB(255, 255, 255))
+{
+    TRenderTarget target(graphic.Width(), graphic.Height(), background);
+    target.Draw(graphic);
+    return target.Pixels();
+}
+
+// The platform's own drawing of bitmap file data of the size.
+inline std::vector<DWORD> DrawnByPlatform(const Bytes& file, int width, int height)
+{
+    TRenderTarget target(width, height, RGB(1, 2, 3));
+    target.DrawFileData(file);
+    return target.Pixels();
+}
+
+// A canvas on a device context the test owns.
+class TAttachedCanvas : public TCanvas {
+public:
+    explicit TAttachedCanvas(HDC dc) { SetHandle(dc); }
+    ~TAttachedCanvas() override { SetHandle(nullptr); }
+};
+
+// The bytes in a block of moveable global memory, as the clipboard holds
+// them; freed with the object unless handed on.
+class TGlobalCopy {
+public:
+    explicit TGlobalCopy(const Bytes& bytes) : block_(GlobalAlloc(GMEM_MOVEABLE, bytes.size()))
+    {
+        if (block_ && !bytes.empty()) {
+            std::memcpy(GlobalLock(block_), bytes.data(), bytes.size());
+            GlobalUnlock(block_);
+        }
+    }
+    ~TGlobalCopy()
+    {
+        if (block_)
+            GlobalFree(block_);
+    }
+    TGlobalCopy(const TGlobalCopy&) = delete;
+    TGlobalCopy& operator=(const TGlobalCopy&) = delete;
+
+    HGLOBAL Get() const { return block_; }
+    // For a new holder, the clipboard say.
+    HGLOBAL Release() { return std::exchange(block_, nullptr); }
+
+private:
+    HGLOBAL block_;
+};
 
 inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
