@@ -161,9 +161,8 @@ TEST(Platform, TheFamilyAndScreenDepthAreThePlatformsOwn)
         EXPECT_EQ(IsWinNT(), family == VER_PLATFORM_WIN32_NT) << family;
     }
     SetPlatformIdForTests(version.dwPlatformId);
-    const HDC screen = GetDC(nullptr);
-    const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
-    ReleaseDC(nullptr, screen);
+    const TWindowDC screen;
+    const int bits = GetDeviceCaps(screen.Handle(), BITSPIXEL) * GetDeviceCaps(screen.Handle(), PLANES);
     EXPECT_EQ(ScreenBitsPerPixel(), bits);
     EXPECT_EQ(IsPaletteScreen(), bits <= 8);
 }

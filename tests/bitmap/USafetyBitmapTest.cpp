@@ -253,7 +253,7 @@ TEST(SafetyBitmapLoad, TheMainThreadAndAWorkerThreadGiveTheSamePixels)
 
 // A failed load raises its error and changes nothing: not the picture, not
 // the transparency settings, and no change is announced.
-void ExpectFailedLoadChangesNothing(const Bytes& data, bool onMainThread, const char* message)
+void ExpectFailedLoadChangesNothing(const Bytes& data, bool onMainThread, const std::string& message)
 {
     TSafetyBitmap bitmap;
     LoadBytes(bitmap, PictureFile(9, 5));
@@ -263,16 +263,8 @@ void ExpectFailedLoadChangesNothing(const Bytes& data, bool onMainThread, const 
     before.Assign(bitmap);
     int changes = 0;
     bitmap.OnChange = TNotifyEvent([&](TObject*) { ++changes; });
-    std::string raised;
-    try {
-        if (onMainThread)
-            LoadBytes(bitmap, data);
-        else
-            OnWorkerThread([&] { LoadBytes(bitmap, data); });
-    } catch (const Exception& error) {
-        raised = error.Message();
-    }
-    EXPECT_EQ(raised, message);
+    const auto load = [&] { LoadBytes(bitmap, data); };
+    EXPECT_EQ(MessageRaised([&] { onMainThread ? load() : OnWorkerThread(load); }), message);
     EXPECT_TRUE(bitmap.SharesImageWith(before));
     EXPECT_TRUE(bitmap.Transparent());
     EXPECT_EQ(bitmap.TransparentColor() & 0xFFFFFF, clLime);
@@ -299,8 +291,8 @@ TEST(SafetyBitmapLoad, AContainerDeclaringMoreThanTheDecodeLimitAllowsIsRefusedO
     const auto declared = static_cast<std::uint32_t>(kMaxBitmapFileBytes + 1);
     std::memcpy(&container[13], &declared, 4);
     const std::string message = PictureDataTooLargeMessage(declared, kMaxBitmapFileBytes);
-    ExpectFailedLoadChangesNothing(container, true, message.c_str());
-    ExpectFailedLoadChangesNothing(container, false, message.c_str());
+    ExpectFailedLoadChangesNothing(container, true, message);
+    ExpectFailedLoadChangesNothing(container, false, message);
 }
 
 TEST(SafetyBitmapLoad, ACompressedFileWithoutABitmapInsideIsInvalidAndChangesNothing)

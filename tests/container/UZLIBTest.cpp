@@ -34,10 +34,11 @@ Bytes Deflate(const Bytes& data)
     return out;
 }
 
+const Bytes kSignature{'Z', 'L', 'I', 'B', 'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0x1A};
+
 Bytes Container(const Bytes& zlibStream, std::int32_t declared)
 {
-    Bytes out(reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A"),
-              reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A") + 13);
+    Bytes out = kSignature;
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(declared) >> (8 * i)));
     out.insert(out.end(), zlibStream.begin(), zlibStream.end());
@@ -106,11 +107,7 @@ TEST(ContainerHeader, SignatureLeavesTheStreamOnTheZlibStream)
 
 TEST(ContainerHeader, IncompleteOrNonPositiveSizeIsAnErrorWithThePositionRestored)
 {
-    const Bytes signature(reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A"),
-                          reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A") + 13);
-    std::vector<Bytes> cases;
-    cases.push_back(signature);
-    cases.push_back(signature);
+    std::vector<Bytes> cases{kSignature, kSignature};
     cases.back().insert(cases.back().end(), {1, 0, 0});
     cases.push_back(Container(Deflate(SampleData(10)), 0));
     cases.push_back(Container(Deflate(SampleData(10)), -5));

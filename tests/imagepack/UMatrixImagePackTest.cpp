@@ -256,10 +256,8 @@ TEST_F(MatrixImagePackLayout, TheControlTakesTheSizeOfTheLogoAndShowsIt)
 {
     const TResFileBesideProgram absent("Image");
     const auto form = Read(absent.Name());
-    auto* image = dynamic_cast<TImageEx*>(form->FindComponent("Image1"));
-    auto* pack = dynamic_cast<TMatrixImagePack*>(form->FindComponent("MatrixImagePack1"));
-    ASSERT_NE(image, nullptr);
-    ASSERT_NE(pack, nullptr);
+    auto* image = Found<TImageEx>(*form, "Image1");
+    auto* pack = Found<TMatrixImagePack>(*form, "MatrixImagePack1");
     image->SetParent(form.get());
     EXPECT_TRUE(pack->ImageLoader().Ready());
     EXPECT_EQ(image->Width(), 370);
@@ -285,8 +283,7 @@ TEST_F(MatrixImagePackLayout, AResourceFileBesideTheProgramGivesItsLogoAndItsSiz
     file.Add(ResNumber(2), ResText(L"logo"), AsText(PackedDibOf(TwoColourBitmapFile(120, 80, 0, 0xFFFFFF))));
     ASSERT_TRUE(beside.Save(file));
     const auto form = Read(beside.Name());
-    auto* image = dynamic_cast<TImageEx*>(form->FindComponent("Image1"));
-    ASSERT_NE(image, nullptr);
+    auto* image = Found<TImageEx>(*form, "Image1");
     EXPECT_EQ(image->Width(), 120);
     EXPECT_EQ(image->Height(), 80);
 }
@@ -295,8 +292,7 @@ TEST_F(MatrixImagePackLayout, APictureFromAResourceIsNotStoredButItsResourceIs)
 {
     const TResFileBesideProgram absent("Image");
     const auto form = Read(absent.Name());
-    auto* pack = dynamic_cast<TMatrixImagePack*>(form->FindComponent("MatrixImagePack1"));
-    ASSERT_NE(pack, nullptr);
+    auto* pack = Found<TMatrixImagePack>(*form, "MatrixImagePack1");
     const std::string written = WriteLayout(*form);
     EXPECT_EQ(written.find("Image.Data"), std::string::npos) << written;
     EXPECT_NE(written.find("ImageLoader.ResName = \"LOGO\""), std::string::npos) << written;
@@ -316,8 +312,7 @@ TEST_F(MatrixImagePackLayout, APictureFromAResourceIsNotStoredButItsResourceIs)
     EXPECT_NE(stored.find("Image.ImageID = \"grid\""), std::string::npos);
     auto again = std::make_unique<TTestForm>();
     TLayoutReader("again", stored).Read(*again);
-    auto* copy = dynamic_cast<TMatrixImagePack*>(again->FindComponent("MatrixImagePack1"));
-    ASSERT_NE(copy, nullptr);
+    auto* copy = Found<TMatrixImagePack>(*again, "MatrixImagePack1");
     EXPECT_EQ(copy->Image().Width(), 100);
     EXPECT_EQ(copy->Image().ImageID(), "grid");
     EXPECT_EQ(copy->GetCount(), 3);

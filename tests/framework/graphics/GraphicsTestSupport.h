@@ -11,45 +11,37 @@
 
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/Graphic.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 #include "tests/framework/runtime/RaisedMessage.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A canvas on a device context the test owns.
+class TAttachedCanvas : public TCanvas {
+public:
+    explicit TAttachedCanvas(HDC dc) { SetHandle(dc); }
+    ~TAttachedCanvas() override { SetHandle(nullptr); }
+};
+
 // A 32-bit top-down section with its own context: what drawing leaves in it
 // is read back independently of the classes under test.
 class TRenderTarget {
 public:
-    TRenderTarget(int width, int height, COLORREF background = RGB(255, 255, 255)) : width_(width), height_(height)
+    TRenderTarget(int width, int height, COLORREF background = RGB(255, 255, 255))
+        : width_(width), height_(height), bitmap_(MakeSection(width, height, bits_)),
+          selected_(dc_.Handle(), bitmap_.Get())
     {
-        BITMAPINFO info{};
-        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        dc_ = CreateCompatibleDC(nullptr);
-        old_ = SelectObject(dc_, bitmap_);
-        HBRUSH brush = CreateSolidBrush(background);
-        RECT all{0, 0, width, height};
-        FillRect(dc_, &all, brush);
-        DeleteObject(brush);
-    }
-    ~TRenderTarget()
-    {
-        SelectObject(dc_, old_);
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
+        const TGdiObject<HBRUSH> brush(CreateSolidBrush(background));
+        const RECT all{0, 0, width, height};
+        FillRect(dc_.Handle(), &all, brush.Get());
     }
     TRenderTarget(const TRenderTarget&) = delete;
     TRenderTarget& operator=(const TRenderTarget&) = delete;
 
-    HDC Dc() const { return dc_; }
+    HDC Dc() const { return dc_.Handle(); }
 
-    void Draw(TGraphic& graphic, const RECT& rect)
-    {
-        TCanvas canvas;
-        canvas.SetHandle(dc_);
-        canvas.StretchDraw(rect, graphic);
-        canvas.SetHandle(nullptr);
-    }
+    void Draw(TGraphic& graphic, const RECT& rect) { TAttachedCanvas(Dc()).StretchDraw(rect, graphic); }
     void Draw(TGraphic& graphic) { Draw(graphic, RECT{0, 0, graphic.Width(), graphic.Height()}); }
 
     // The platform's own drawing of bitmap file data, through its headers.
@@ -57,18 +49,16 @@ public:
     {
         DWORD offset;
         std::memcpy(&offset, &file[10], 4);
-        StretchDIBits(dc_, 0, 0, width_, height_, 0, 0, width_, height_, &file[offset],
+        StretchDIBits(Dc(), 0, 0, width_, height_, 0, 0, width_, height_, &file[offset],
                       reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY);
     }
 
     // A bitmap handle copied 1:1 to the top-left corner.
     void Blit(HBITMAP bitmap)
     {
-        HDC source = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(source, bitmap);
-        BitBlt(dc_, 0, 0, width_, height_, source, 0, 0, SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
+        const TMemoryDC source;
+        const TSelectedObject selected(source.Handle(), bitmap);
+        BitBlt(Dc(), 0, 0, width_, height_, source.Handle(), 0, 0, SRCCOPY);
     }
 
     // 0x00RRGGBB.
@@ -87,12 +77,19 @@ public:
     }
 
 private:
+    static HBITMAP MakeSection(int width, int height, DWORD*& bits)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    }
+
     int width_;
     int height_;
     DWORD* bits_ = nullptr;
-    HBITMAP bitmap_;
-    HDC dc_;
-    HGDIOBJ old_;
+    TGdiObject<HBITMAP> bitmap_;
+    TMemoryDC dc_;
+    TSelectedObject selected_;
 };
 
 // 0x00RRGGBB of a COLORREF, the form TRenderTarget answers.
@@ -141,13 +138,6 @@ inline std::vector<DWORD> DrawnByPlatform(const Bytes& file, int width, int heig
     target.DrawFileData(file);
     return target.Pixels();
 }
-
-// A canvas on a device context the test owns.
-class TAttachedCanvas : public TCanvas {
-public:
-    explicit TAttachedCanvas(HDC dc) { SetHandle(dc); }
-    ~TAttachedCanvas() override { SetHandle(nullptr); }
-};
 
 // The bytes in a block of moveable global memory, as the clipboard holds
 // them; freed with the object unless handed on.
