@@ -123,24 +123,17 @@ std::string Outcome(const TReader& reader, const Bytes& data)
     }
 }
 
+// A DIB or a graphic of the class loaded from the data.
 template <class T>
 void LoadGraphic(const Bytes& data)
 {
-    TMemoryStream stream = StreamOf(data);
     T graphic;
-    graphic.LoadFromStream(stream);
-}
-
-void LoadDib(const Bytes& data)
-{
-    TMemoryStream stream = StreamOf(data);
-    TDIB dib;
-    dib.LoadFromStream(stream);
+    LoadBytes(graphic, data);
 }
 
 // The readers of bitmap files, each given the data in its own form.
 const TReader kFileReaders[] = {
-    {"DIB", LoadDib},
+    {"DIB", LoadGraphic<TDIB>},
     {"safety bitmap", LoadGraphic<TSafetyBitmap>},
     {"framework bitmap", LoadGraphic<TBitmap>},
 };

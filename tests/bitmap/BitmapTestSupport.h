@@ -9,8 +9,6 @@
 #include "framework/graphics/Canvas.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 
-using Bytes = std::vector<std::uint8_t>;
-
 // Bitmap file data wrapped in the compressed container.
 inline Bytes ContainerOf(const Bytes& data)
 {
@@ -54,11 +52,4 @@ public:
 private:
     Bytes bytes_;
     std::int64_t position_ = 0;
-};
-
-// A canvas on a device context the test owns.
-class TAttachedCanvas : public TCanvas {
-public:
-    explicit TAttachedCanvas(HDC dc) { SetHandle(dc); }
-    ~TAttachedCanvas() override { SetHandle(nullptr); }
 };

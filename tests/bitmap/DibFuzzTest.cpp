@@ -117,19 +117,10 @@ void LoadSafetyBitmap(Load load)
 // The clipboard's CF_DIB: bitmap file data without its 14-byte file header.
 void LoadSafetyBitmapFromClipboard(const TFuzzBytes& input)
 {
-    const TFuzzBytes packed = input.size() > 14 ? TFuzzBytes(input.begin() + 14, input.end()) : input;
-    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, packed.size());
-    if (!block)
+    const TGlobalCopy block(input.size() > 14 ? TFuzzBytes(input.begin() + 14, input.end()) : input);
+    if (!block.Get())
         throw EOutOfResources();
-    struct TFree {
-        HGLOBAL block;
-        ~TFree() { GlobalFree(block); }
-    } release{block};
-    if (!packed.empty()) {
-        std::memcpy(GlobalLock(block), packed.data(), packed.size());
-        GlobalUnlock(block);
-    }
-    LoadSafetyBitmap([&](TSafetyBitmap& bitmap) { bitmap.LoadFromClipboardFormat(CF_DIB, block, nullptr); });
+    LoadSafetyBitmap([&](TSafetyBitmap& bitmap) { bitmap.LoadFromClipboardFormat(CF_DIB, block.Get(), nullptr); });
 }
 
 // Form data: a length, then bitmap file data or a container.

@@ -77,11 +77,13 @@ inline Bytes PictureFile(int width, int height, int bitCount = 24)
                         [=](int x, int y) { return ExpectedPictureColor(x, y, width, height); });
 }
 
+// A transparent 37 x 23 picture whose automatic colour, its bottom-left
+// pixel, is the key.
 template <class TBitmapClass>
-void LoadBytes(TBitmapClass& bitmap, const Bytes& data)
+void LoadTransparentPicture(TBitmapClass& bitmap)
 {
-    TMemoryStream stream = StreamOf(data);
-    bitmap.LoadFromStream(stream);
+    LoadBytes(bitmap, PictureFile(37, 23));
+    bitmap.SetTransparent(true);
 }
 
 // An 8-bit section with the colours as its palette and colour table.

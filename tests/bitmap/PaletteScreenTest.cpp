@@ -91,8 +91,7 @@ TEST(PaletteScreen, ADeviceBitmapMadeForAPaletteHeaderKeepsItsColours)
 {
     const Bytes file = StaticColourFile(16);
     TDIB dib;
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
+    LoadBytes(dib, file);
     {
         const TCompatibleDC dc(dib.Header());
         ASSERT_NE(dc.Palette(), nullptr);
@@ -115,8 +114,7 @@ TEST(PaletteScreen, ADeviceBitmapIsExportedThroughItsPalette)
 {
     const Bytes file = StaticColourFile(8);
     TBitmap bitmap;
-    TMemoryStream stream = StreamOf(file);
-    bitmap.LoadFromStream(stream);
+    LoadBytes(bitmap, file);
     bitmap.SetHandleType(TBitmapHandleType::DDB);
     TDIB dib;
     dib.AssignFromBitmap(bitmap);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "bitmap/UDIB.h"
 #include "bitmap/UGraphicUtil.h"
 #include "framework/runtime/ProgramStart.h"
@@ -24,20 +23,6 @@ TEST(Platform9x, TheFamilyIsThe9xFamily)
     EXPECT_FALSE(IsWinNT());
 }
 
-std::vector<DWORD> DrawnByPlatform(const Bytes& file, int width, int height)
-{
-    TRenderTarget target(width, height, RGB(1, 2, 3));
-    target.DrawFileData(file);
-    return target.Pixels();
-}
-
-std::vector<DWORD> Drawn(TBitmap& bitmap)
-{
-    TRenderTarget target(bitmap.Width(), bitmap.Height(), RGB(1, 2, 3));
-    target.Draw(bitmap);
-    return target.Pixels();
-}
-
 struct TExpectedFormat {
     TBitmapFileKind kind;
     TPixelFormat format;
@@ -50,14 +35,13 @@ TEST_P(AssignTo9x, DrawsIntoABitmapOfTheMatchingFormatWithTheSamePixels)
     const TExpectedFormat& expected = GetParam();
     const Bytes file = MakeBitmapFile(expected.kind, 9, 6);
     TDIB dib;
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
+    LoadBytes(dib, file);
     TBitmap bitmap;
     dib.AssignTo(bitmap);
     EXPECT_EQ(bitmap.PixelFormat(), expected.format);
     EXPECT_EQ(bitmap.Width(), 9);
     EXPECT_EQ(bitmap.Height(), 6);
-    EXPECT_EQ(Drawn(bitmap), DrawnByPlatform(file, 9, 6));
+    EXPECT_EQ(Rendered(bitmap), DrawnByPlatform(file, 9, 6));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,15 +53,16 @@ INSTANTIATE_TEST_SUITE_P(
                     TExpectedFormat{{"info16", Header::Info, 16}, TPixelFormat::Bit24},
                     TExpectedFormat{{"info24", Header::Info, 24}, TPixelFormat::Bit24},
                     TExpectedFormat{{"info32", Header::Info, 32}, TPixelFormat::Bit24},
-                    TExpectedFormat{{"rle8", Header::Info, 8, BI_RLE8}, TPixelFormat::Bit8}),
+                    TExpectedFormat{{"rle8", Header::Info, 8, BI_RLE8}, TPixelFormat::Bit8},
+                    // Top-down rows become an upright bitmap of the same rows.
+                    TExpectedFormat{{"topdown24", Header::Info, 24, BI_RGB, true}, TPixelFormat::Bit24}),
     [](const testing::TestParamInfo<TExpectedFormat>& info) { return info.param.kind.name; });
 
 TEST(AssignTo9xPalette, AnEightBitBitmapGetsAPaletteOfItsColourTable)
 {
     const Bytes file = MakeBitmapFile({"info8used16", Header::Info, 8, BI_RGB, false, 16}, 4, 4);
     TDIB dib;
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
+    LoadBytes(dib, file);
     TBitmap bitmap;
     dib.AssignTo(bitmap);
     ASSERT_NE(bitmap.Palette(), nullptr);
@@ -89,19 +74,6 @@ TEST(AssignTo9xPalette, AnEightBitBitmapGetsAPaletteOfItsColourTable)
         EXPECT_EQ(entries[i].peGreen, table[i].rgbGreen);
         EXPECT_EQ(entries[i].peBlue, table[i].rgbBlue);
     }
-}
-
-TEST(AssignTo9xTopDown, ATopDownDibBecomesAnUprightBitmapOfTheSameRows)
-{
-    const Bytes topDown = MakeBitmapFile({"topdown24", Header::Info, 24, BI_RGB, true}, 5, 7);
-    const Bytes bottomUp = MakeBitmapFile({"info24", Header::Info, 24}, 5, 7);
-    TDIB dib;
-    TMemoryStream stream = StreamOf(topDown);
-    dib.LoadFromStream(stream);
-    TBitmap bitmap;
-    dib.AssignTo(bitmap);
-    EXPECT_EQ(bitmap.Height(), 7);
-    EXPECT_EQ(Drawn(bitmap), DrawnByPlatform(bottomUp, 5, 7));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "bitmap/UDIB.h"
 #include "container/UZLIB.h"
@@ -157,36 +158,39 @@ std::vector<DWORD> DrawnByDib(TDIB& dib, int width, int height)
     return target.Pixels();
 }
 
-std::vector<DWORD> DrawnByPlatform(const Bytes& file, int width, int height)
+// The three ways a DIB reads: a memory stream in place, any other stream
+// by copying, a compressed container by inflating.
+enum class TStreamKind { Memory, Other, Container };
+
+constexpr TStreamKind kStreamKinds[] = {TStreamKind::Memory, TStreamKind::Other, TStreamKind::Container};
+
+const char* NameOf(TStreamKind kind)
 {
-    TRenderTarget target(width, height, RGB(1, 2, 3));
-    target.DrawFileData(file);
-    return target.Pixels();
+    return kind == TStreamKind::Memory ? "Memory" : kind == TStreamKind::Other ? "Other" : "Container";
 }
 
-class DibKinds : public testing::TestWithParam<TBitmapFileKind> {};
-
-TEST_P(DibKinds, DrawLikeThePlatformDrawsTheSameDataFromEachKindOfStream)
+// Loads the data through the kind of stream; a load that succeeds leaves
+// the stream at the data's end.
+void LoadThrough(TDIB& dib, TStreamKind kind, const Bytes& data)
 {
-    const TBitmapFileKind& kind = GetParam();
+    if (kind == TStreamKind::Container)
+        return LoadThrough(dib, TStreamKind::Memory, ContainerOf(data));
+    TMemoryStream memory = kind == TStreamKind::Memory ? StreamOf(data) : TMemoryStream();
+    TPlainStream other(kind == TStreamKind::Other ? data : Bytes());
+    TStream& stream = kind == TStreamKind::Other ? static_cast<TStream&>(other) : memory;
+    dib.LoadFromStream(stream);
+    EXPECT_EQ(stream.Position(), static_cast<std::int64_t>(data.size())) << NameOf(kind);
+}
+
+class DibKinds : public testing::TestWithParam<std::tuple<TBitmapFileKind, TStreamKind>> {};
+
+TEST_P(DibKinds, DrawLikeThePlatformDrawsTheSameData)
+{
+    const auto& [kind, streamKind] = GetParam();
     const Bytes file = MakeBitmapFile(kind, 7, 5);
-    const std::vector<DWORD> expected = DrawnByPlatform(file, 7, 5);
-
-    TDIB fromMemory;
-    TMemoryStream memory = StreamOf(file);
-    fromMemory.LoadFromStream(memory);
-    EXPECT_EQ(DrawnByDib(fromMemory, 7, 5), expected);
-
-    TDIB fromContainer;
-    TMemoryStream container = StreamOf(ContainerOf(file));
-    fromContainer.LoadFromStream(container);
-    EXPECT_EQ(DrawnByDib(fromContainer, 7, 5), expected);
-
-    TDIB fromOther;
-    TPlainStream other(file);
-    fromOther.LoadFromStream(other);
-    EXPECT_EQ(DrawnByDib(fromOther, 7, 5), expected);
-    EXPECT_EQ(other.Position(), static_cast<std::int64_t>(file.size()));
+    TDIB dib;
+    LoadThrough(dib, streamKind, file);
+    EXPECT_EQ(DrawnByDib(dib, 7, 5), DrawnByPlatform(file, 7, 5));
 }
 
 std::string KindName(const testing::TestParamInfo<TBitmapFileKind>& info)
@@ -194,8 +198,16 @@ std::string KindName(const testing::TestParamInfo<TBitmapFileKind>& info)
     return info.param.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, DibKinds, testing::ValuesIn(kDrawnKinds), KindName);
-INSTANTIATE_TEST_SUITE_P(TableCarryingKinds, DibKinds, testing::ValuesIn(kTableCarryingKinds), KindName);
+std::string KindAndStreamName(const testing::TestParamInfo<std::tuple<TBitmapFileKind, TStreamKind>>& info)
+{
+    return std::string(std::get<0>(info.param).name) + "_" + NameOf(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, DibKinds, testing::Combine(testing::ValuesIn(kDrawnKinds), testing::ValuesIn(kStreamKinds)),
+                         KindAndStreamName);
+INSTANTIATE_TEST_SUITE_P(TableCarryingKinds, DibKinds,
+                         testing::Combine(testing::ValuesIn(kTableCarryingKinds), testing::ValuesIn(kStreamKinds)),
+                         KindAndStreamName);
 
 class DibTableCarryingKinds : public testing::TestWithParam<TBitmapFileKind> {};
 
@@ -208,8 +220,7 @@ TEST_P(DibTableCarryingKinds, KeepTheTableInTheHeaderBlockAndMakeSectionsOfThePi
     DWORD offset;
     std::memcpy(&offset, &file[10], 4);
     TDIB dib;
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
+    LoadBytes(dib, file);
     ASSERT_EQ(dib.Header().Size(), offset - 14);
     EXPECT_EQ(std::memcmp(dib.Header().Info(), &file[14], offset - 14), 0);
 
@@ -228,8 +239,7 @@ TEST(DibLoading, ThePixelOffsetOfTheFileHeaderIsIgnored)
     const std::vector<DWORD> expected = DrawnByPlatform(file, 6, 3);
     std::memset(&file[2], 0, 12);
     TDIB dib;
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
+    LoadBytes(dib, file);
     EXPECT_EQ(DrawnByDib(dib, 6, 3), expected);
 }
 
@@ -265,43 +275,55 @@ TEST(DibLoading, BitmapsBackToBackLoadOneAfterTheOtherFromEachKindOfStream)
 TEST(DibLoading, ABitmapAloneShorterThanTheLeadLoadsFromAnyStream)
 {
     const Bytes tiny = MakeBitmapFile({"core24", Header::Core, 24}, 1, 1);
-    TPlainStream stream(tiny);
-    TDIB dib;
-    dib.LoadFromStream(stream);
-    EXPECT_EQ(DrawnByDib(dib, 1, 1), DrawnByPlatform(tiny, 1, 1));
-    EXPECT_EQ(stream.Position(), static_cast<std::int64_t>(tiny.size()));
+    for (TStreamKind kind : kStreamKinds) {
+        TDIB dib;
+        LoadThrough(dib, kind, tiny);
+        EXPECT_EQ(DrawnByDib(dib, 1, 1), DrawnByPlatform(tiny, 1, 1)) << NameOf(kind);
+    }
 }
 
-// Loads the data through all three kinds of stream, answering what each
+using TErrorCheck = std::function<void(const std::exception&)>;
+
+// Loads the data through all three kinds of stream, checking what each
 // raised.
-void ExpectEachStreamRaises(const Bytes& data, const std::function<void(const std::exception&)>& check)
+void ExpectEachStreamRaises(const Bytes& data, const TErrorCheck& check)
 {
-    auto expectRaises = [&](TStream& stream, const char* kind) {
+    for (TStreamKind kind : kStreamKinds) {
+        SCOPED_TRACE(NameOf(kind));
         TDIB dib;
         try {
-            dib.LoadFromStream(stream);
-            ADD_FAILURE() << kind << " loaded";
+            LoadThrough(dib, kind, data);
+            ADD_FAILURE() << "loaded";
         } catch (const std::exception& error) {
-            SCOPED_TRACE(kind);
             check(error);
         }
+    }
+}
+
+void IsInvalidBitmap(const std::exception& error)
+{
+    ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+    EXPECT_STREQ(error.what(), "ビットマップイメージが不正です");
+}
+
+void IsReadError(const std::exception& error)
+{
+    EXPECT_NE(dynamic_cast<const EReadError*>(&error), nullptr) << error.what();
+}
+
+TErrorCheck IsTooLarge(std::int32_t width, std::int32_t height)
+{
+    return [=](const std::exception& error) {
+        ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
+        EXPECT_EQ(static_cast<const EInvalidGraphic&>(error).Message(), PictureTooLargeMessage(width, height));
     };
-    TMemoryStream memory = StreamOf(data);
-    expectRaises(memory, "memory");
-    TPlainStream other(data);
-    expectRaises(other, "other");
-    TMemoryStream container = StreamOf(ContainerOf(data));
-    expectRaises(container, "container");
 }
 
 TEST(DibLoading, DataThatIsNoBitmapIsAnInvalidGraphic)
 {
     Bytes data = MakeBitmapFile(kInfo24, 2, 2);
     data[0] = 'X';
-    ExpectEachStreamRaises(data, [](const std::exception& error) {
-        ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
-        EXPECT_STREQ(error.what(), "ビットマップイメージが不正です");
-    });
+    ExpectEachStreamRaises(data, IsInvalidBitmap);
 }
 
 Bytes FileWithHeader(const BITMAPINFOHEADER& header, std::size_t room)
@@ -336,10 +358,7 @@ TEST(DibLoading, LayoutsThePlatformMakesNoBitmapOfAreInvalidGraphics)
         SCOPED_TRACE(std::to_string(layout.biBitCount) + " bits, compression " + std::to_string(layout.biCompression) +
                      ", width " + std::to_string(layout.biWidth));
         // Room for any colour table and pixels: only the layout is wrong.
-        ExpectEachStreamRaises(FileWithHeader(layout, 2048), [](const std::exception& error) {
-            ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
-            EXPECT_STREQ(error.what(), "ビットマップイメージが不正です");
-        });
+        ExpectEachStreamRaises(FileWithHeader(layout, 2048), IsInvalidBitmap);
     }
 }
 
@@ -349,10 +368,7 @@ TEST(DibLoading, DataEndingBeforeWhatItsHeadersDeclareIsAReadError)
     // Cut inside the pixels, the colour table, the header and the file header.
     for (std::size_t length : {file.size() - 1, std::size_t{54 + 100}, std::size_t{40}, std::size_t{10}, std::size_t{1}}) {
         SCOPED_TRACE(length);
-        ExpectEachStreamRaises(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length)),
-                               [](const std::exception& error) {
-                                   EXPECT_NE(dynamic_cast<const EReadError*>(&error), nullptr) << error.what();
-                               });
+        ExpectEachStreamRaises(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length)), IsReadError);
     }
 }
 
@@ -364,14 +380,9 @@ TEST(DibLoading, HeadersThatClaimMoreThanTheDataHoldsAreReadErrors)
         InfoHeader(2, 2, 8, BI_RLE8, 0, 0x7FFFFFF0),   // compressed pixels beyond the data
     };
     for (const BITMAPINFOHEADER& claim : claims)
-        ExpectEachStreamRaises(FileWithHeader(claim, 64), [](const std::exception& error) {
-            EXPECT_NE(dynamic_cast<const EReadError*>(&error), nullptr) << error.what();
-        });
+        ExpectEachStreamRaises(FileWithHeader(claim, 64), IsReadError);
     // 16 GiB of pixels, beyond 32 bits: too large before the data is asked.
-    ExpectEachStreamRaises(FileWithHeader(InfoHeader(0x10000, 0x10000, 32), 64), [](const std::exception& error) {
-        ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
-        EXPECT_EQ(static_cast<const EInvalidGraphic&>(error).Message(), PictureTooLargeMessage(0x10000, 0x10000));
-    });
+    ExpectEachStreamRaises(FileWithHeader(InfoHeader(0x10000, 0x10000, 32), 64), IsTooLarge(0x10000, 0x10000));
 }
 
 TEST(DibLoading, AContainerDeclaringMoreThanTheLargestBitmapWithinTheDecodeLimitIsRefusedBeforeInflating)
@@ -381,20 +392,15 @@ TEST(DibLoading, AContainerDeclaringMoreThanTheLargestBitmapWithinTheDecodeLimit
     std::memcpy(&container[13], &declared, 4);
     TMemoryStream stream = StreamOf(container);
     TDIB dib;
-    try {
-        dib.LoadFromStream(stream);
-        FAIL() << "loaded";
-    } catch (const EInvalidGraphic& error) {
-        EXPECT_EQ(error.Message(), PictureDataTooLargeMessage(declared, kMaxBitmapFileBytes));
-    }
+    EXPECT_EQ(MessageRaised<EInvalidGraphic>([&] { dib.LoadFromStream(stream); }),
+              PictureDataTooLargeMessage(declared, kMaxBitmapFileBytes));
     // Refused before inflating: the stream stands on the zlib stream.
     EXPECT_EQ(stream.Position(), 17);
 
     // Right at the limit the claim is inflated, and found out by the data.
     const auto largest = static_cast<std::uint32_t>(kMaxBitmapFileBytes);
     std::memcpy(&container[13], &largest, 4);
-    TMemoryStream atLimit = StreamOf(container);
-    EXPECT_THROW(dib.LoadFromStream(atLimit), EZLibError);
+    EXPECT_THROW(LoadBytes(dib, container), EZLibError);
 }
 
 // A few bytes of run-length data for a picture of the size.
@@ -411,24 +417,17 @@ TEST(DibLoading, RunLengthDataThatWouldUnpackBeyondTheDecodeLimitIsRefused)
     // Beyond it in bytes (128 MiB), and in pixels alone (16 MiB and a row).
     for (const auto& [width, height] : {std::pair(16384, 8192), std::pair(4097, 4096)}) {
         SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
-        ExpectEachStreamRaises(RunLengthBitmapOf(width, height), [&](const std::exception& error) {
-            ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
-            EXPECT_EQ(static_cast<const EInvalidGraphic&>(error).Message(), PictureTooLargeMessage(width, height));
-        });
+        ExpectEachStreamRaises(RunLengthBitmapOf(width, height), IsTooLarge(width, height));
     }
     // Right at the limit, however it is shaped, it loads.
     for (const auto& [width, height] : {std::pair(4096, 4096), std::pair(1, 4096 * 4096)}) {
-        TMemoryStream stream = StreamOf(RunLengthBitmapOf(width, height));
         TDIB dib;
-        dib.LoadFromStream(stream);
+        LoadBytes(dib, RunLengthBitmapOf(width, height));
         EXPECT_EQ(dib.Width(), width);
         EXPECT_EQ(dib.Height(), height);
     }
     // A negative width is no size, not too large a one.
-    ExpectEachStreamRaises(RunLengthBitmapOf(-4, 2), [](const std::exception& error) {
-        ASSERT_NE(dynamic_cast<const EInvalidGraphic*>(&error), nullptr) << error.what();
-        EXPECT_STREQ(error.what(), "ビットマップイメージが不正です");
-    });
+    ExpectEachStreamRaises(RunLengthBitmapOf(-4, 2), IsInvalidBitmap);
 }
 
 TEST(DibLoading, RunLengthDataLargerThanAnyPictureWithinTheDecodeLimitIsRefused)
@@ -442,19 +441,12 @@ TEST(DibLoading, RunLengthDataLargerThanAnyPictureWithinTheDecodeLimitIsRefused)
         const auto size = static_cast<std::uint32_t>(stored);
         std::memcpy(&file[34], &size, 4);
         file.resize(headers + static_cast<std::size_t>(stored));
-        TMemoryStream stream = StreamOf(file);
         TDIB dib;
-        if (stored == kMaxPictureBytes) {
-            dib.LoadFromStream(stream);
-            EXPECT_EQ(stream.Position(), static_cast<std::int64_t>(file.size()));
-            continue;
-        }
-        try {
-            dib.LoadFromStream(stream);
-            ADD_FAILURE() << "loaded";
-        } catch (const EInvalidGraphic& error) {
-            EXPECT_EQ(error.Message(), PictureDataTooLargeMessage(stored, kMaxPictureBytes));
-        }
+        if (stored == kMaxPictureBytes)
+            LoadThrough(dib, TStreamKind::Memory, file);
+        else
+            EXPECT_EQ(MessageRaised<EInvalidGraphic>([&] { LoadBytes(dib, file); }),
+                      PictureDataTooLargeMessage(stored, kMaxPictureBytes));
     }
 }
 
@@ -472,10 +464,8 @@ TEST(DibDrawing, BottomUpAndTopDownRowsDrawTheSamePicture)
     const Bytes topDown = MakeBitmapFile(kTopDown24, 6, 5);
     TDIB a;
     TDIB b;
-    TMemoryStream streamA = StreamOf(bottomUp);
-    TMemoryStream streamB = StreamOf(topDown);
-    a.LoadFromStream(streamA);
-    b.LoadFromStream(streamB);
+    LoadBytes(a, bottomUp);
+    LoadBytes(b, topDown);
     EXPECT_EQ(b.Height(), 5);
     EXPECT_EQ(DrawnByDib(a, 12, 10), DrawnByDib(b, 12, 10));
     EXPECT_EQ(DrawnByDib(a, 6, 5), DrawnByPlatform(bottomUp, 6, 5));
@@ -490,8 +480,7 @@ TEST(DibDrawing, UsesTheCanvasCopyModeAndNothingIsAlwaysDrawn)
 
     const Bytes file = MakeBitmapFile(kInfo24, 2, 2);
     TDIB dib;
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
+    LoadBytes(dib, file);
     const std::vector<DWORD> picture = DrawnByPlatform(file, 2, 2);
     canvas.SetCopyMode(DSTINVERT);
     EXPECT_TRUE(dib.DrawDirect(canvas, RECT{0, 0, 2, 2}, RECT{0, 0, 2, 2}));
@@ -532,18 +521,22 @@ protected:
         SetStretchDIBitsForTests(&TBandRecorder::StretchDIBits);
     }
     void TearDown() override { SetStretchDIBitsForTests(nullptr); }
+
+    // The whole DIB drawn in bands into a picture of the size.
+    static std::vector<DWORD> DrawnBanded(TDIB& dib, int width, int height)
+    {
+        TRenderTarget target(width, height, RGB(1, 2, 3));
+        TAttachedCanvas canvas(target.Dc());
+        dib.DrawBanded(canvas, RECT{0, 0, width, height}, RECT{0, 0, dib.Width(), dib.Height()});
+        return target.Pixels();
+    }
 };
 
 TEST_F(DibBands, ARefusedImageIsDrawnOneDestinationRowAtATime)
 {
-    const Bytes file = MakeBitmapFile(kInfo24, 4, 100);
     TDIB dib;
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
-    TRenderTarget target(4, 50);
-    TAttachedCanvas canvas(target.Dc());
-    dib.DrawBanded(canvas, RECT{0, 0, 4, 50}, RECT{0, 0, 4, 100});
-
+    LoadBytes(dib, MakeBitmapFile(kInfo24, 4, 100));
+    const std::vector<DWORD> banded = DrawnBanded(dib, 4, 50);
     const auto& calls = TBandRecorder::calls;
     ASSERT_EQ(calls.size(), 51u);
     EXPECT_TRUE(calls[0].refused);
@@ -558,20 +551,14 @@ TEST_F(DibBands, ARefusedImageIsDrawnOneDestinationRowAtATime)
     }
     // The bands make the picture the whole call would have made.
     SetStretchDIBitsForTests(nullptr);
-    TRenderTarget whole(4, 50);
-    TAttachedCanvas wholeCanvas(whole.Dc());
-    ASSERT_TRUE(dib.DrawDirect(wholeCanvas, RECT{0, 0, 4, 50}, RECT{0, 0, 4, 100}));
-    EXPECT_EQ(target.Pixels(), whole.Pixels());
+    EXPECT_EQ(banded, DrawnByDib(dib, 4, 50));
 }
 
 TEST_F(DibBands, AnEnlargedImageGivesEveryBandAtLeastOneSourceRow)
 {
     TDIB dib;
-    TMemoryStream stream = StreamOf(MakeBitmapFile(kTopDown24, 3, 100));
-    dib.LoadFromStream(stream);
-    TRenderTarget target(3, 200);
-    TAttachedCanvas canvas(target.Dc());
-    dib.DrawBanded(canvas, RECT{0, 0, 3, 200}, RECT{0, 0, 3, 100});
+    LoadBytes(dib, MakeBitmapFile(kTopDown24, 3, 100));
+    DrawnBanded(dib, 3, 200);
     const auto& calls = TBandRecorder::calls;
     ASSERT_EQ(calls.size(), 201u);
     for (int d = 0; d < 200; ++d) {
@@ -583,11 +570,8 @@ TEST_F(DibBands, AnEnlargedImageGivesEveryBandAtLeastOneSourceRow)
 TEST_F(DibBands, AnAcceptedImageIsDrawnInOneCall)
 {
     TDIB dib;
-    TMemoryStream stream = StreamOf(MakeBitmapFile(kInfo24, 3, 1));
-    dib.LoadFromStream(stream);
-    TRenderTarget target(3, 1);
-    TAttachedCanvas canvas(target.Dc());
-    dib.DrawBanded(canvas, RECT{0, 0, 3, 1}, RECT{0, 0, 3, 1});
+    LoadBytes(dib, MakeBitmapFile(kInfo24, 3, 1));
+    DrawnBanded(dib, 3, 1);
     EXPECT_EQ(TBandRecorder::calls.size(), 1u);
 }
 
@@ -606,8 +590,7 @@ TEST(DibHandles, ASectionAndADeviceBitmapShowTheSamePixels)
         SCOPED_TRACE(kind.name);
         const Bytes file = MakeBitmapFile(kind, 5, 4);
         TDIB dib;
-        TMemoryStream stream = StreamOf(file);
-        dib.LoadFromStream(stream);
+        LoadBytes(dib, file);
         const std::vector<DWORD> expected = DrawnByPlatform(file, 5, 4);
 
         const TGdiObject<HBITMAP> handle(dib.CreateHandle());
@@ -632,8 +615,7 @@ TEST(DibBitmaps, ASectionIsBorrowedAndKeptAliveWithItsImage)
     TBitmap kept;
     {
         TBitmap bitmap;
-        TMemoryStream stream = StreamOf(file);
-        bitmap.LoadFromStream(stream);
+        LoadBytes(bitmap, file);
         DIBSECTION section{};
         ASSERT_EQ(GetObjectA(bitmap.Handle(), sizeof section, &section), static_cast<int>(sizeof section));
         dib.AssignFromBitmap(bitmap);
@@ -655,8 +637,7 @@ TEST(DibBitmaps, ADeviceBitmapIsExportedWithItsPixels)
 {
     const Bytes file = MakeBitmapFile(kInfo24, 5, 4);
     TBitmap bitmap;
-    TMemoryStream stream = StreamOf(file);
-    bitmap.LoadFromStream(stream);
+    LoadBytes(bitmap, file);
     bitmap.SetHandleType(TBitmapHandleType::DDB);
     TDIB dib;
     dib.AssignFromBitmap(bitmap);
@@ -686,8 +667,7 @@ TEST(DibBitmaps, OnAnNTFamilySystemABitmapGetsASectionOfTheSameFormat)
 {
     TDIB dib;
     const Bytes file = MakeBitmapFile(kInfo24, 5, 4);
-    TMemoryStream stream = StreamOf(file);
-    dib.LoadFromStream(stream);
+    LoadBytes(dib, file);
     TBitmap bitmap;
     dib.AssignTo(bitmap);
     EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::DIB);
@@ -719,8 +699,7 @@ TEST_P(DibFailedIntakes, LeaveTheDibAsItWas)
     TDIB dib;
     {
         TBitmap source;
-        TMemoryStream stream = StreamOf(file);
-        source.LoadFromStream(stream);
+        LoadBytes(source, file);
         dib.AssignFromBitmap(source);
     }
     const void* bits = dib.Bits();
@@ -764,8 +743,7 @@ const TFailedIntake kFailedIntakes[] = {
     {"SectionWithoutRoomForItsHeader",
      [](TDIB& dib) {
          TBitmap other;
-         TMemoryStream stream = StreamOf(MakeBitmapFile(kInfo8, 3, 3));
-         other.LoadFromStream(stream);
+         LoadBytes(other, MakeBitmapFile(kInfo8, 3, 3));
          const TAllocationWatch watch(512);
          dib.AssignFromHandle(other.Handle(), nullptr);
      }},

@@ -3,6 +3,7 @@
 #include "bitmap/UGraphicUtil.h"
 #include "framework/runtime/ProgramStart.h"
 #include "tests/bitmap/BitmapTestSupport.h"
+#include "tests/framework/runtime/CountedFake.h"
 
 // Rectangles compare and print by their four edges.
 static bool operator==(const RECT& a, const RECT& b)
@@ -22,22 +23,9 @@ const IID IID_ITestThing = {0x0bda2c2e, 0x5b0a, 0x4c55, {0x9e, 0x33, 0x6f, 0x1c,
 
 class ITestThing : public IUnknown {};
 
-class TCounted : public TObject, public ITestThing {
+class TCounted : public TObject, public TCountedFake<ITestThing> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override
-    {
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_ITestThing)) {
-            *out = static_cast<ITestThing*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
-    ULONG STDMETHODCALLTYPE Release() override { return --count; }
-
-    ULONG count = 0;
+    TCounted() : TCountedFake(IID_ITestThing) {}
 };
 
 TEST(QueryObjectInterface, AsksTheObjectsOwnQueryAndHandsOutACountedReference)
@@ -46,12 +34,12 @@ TEST(QueryObjectInterface, AsksTheObjectsOwnQueryAndHandsOutACountedReference)
     void* found = nullptr;
     ASSERT_TRUE(QueryObjectInterface(&object, IID_ITestThing, &found));
     EXPECT_EQ(found, static_cast<ITestThing*>(&object));
-    EXPECT_EQ(object.count, 1u);
+    EXPECT_EQ(object.references, 1u);
 
     void* missing = &object;
     EXPECT_FALSE(QueryObjectInterface(&object, IID_IDispatch, &missing));
     EXPECT_EQ(missing, nullptr);
-    EXPECT_EQ(object.count, 1u);
+    EXPECT_EQ(object.references, 1u);
 }
 
 TEST(QueryObjectInterface, AnObjectWithoutIUnknownHasNoInterface)
@@ -173,9 +161,8 @@ TEST(Platform, TheFamilyAndScreenDepthAreThePlatformsOwn)
         EXPECT_EQ(IsWinNT(), family == VER_PLATFORM_WIN32_NT) << family;
     }
     SetPlatformIdForTests(version.dwPlatformId);
-    const HDC screen = GetDC(nullptr);
-    const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
-    ReleaseDC(nullptr, screen);
+    const TWindowDC screen;
+    const int bits = GetDeviceCaps(screen.Handle(), BITSPIXEL) * GetDeviceCaps(screen.Handle(), PLANES);
     EXPECT_EQ(ScreenBitsPerPixel(), bits);
     EXPECT_EQ(IsPaletteScreen(), bits <= 8);
 }

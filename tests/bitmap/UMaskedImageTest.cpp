@@ -126,7 +126,19 @@ struct TVariant {
 
 class MaskedImageVariant : public testing::TestWithParam<TVariant> {
 protected:
-    std::unique_ptr<TMaskedImage> Make() const { return GetParam().make(); }
+    // A fresh masked image of the variant.
+    std::unique_ptr<TMaskedImage> Make() const
+    {
+        auto masked = GetParam().make();
+        masked->Invalidate();
+        return masked;
+    }
+    std::unique_ptr<TMaskedImage> Prepared(TBitmap& source) const
+    {
+        auto masked = Make();
+        masked->Prepare(source, kKey);
+        return masked;
+    }
 };
 
 std::vector<DWORD> DrawnOverBackground(TMaskedImage& masked, int width, int height, DWORD* copyModeAfter = nullptr)
@@ -146,9 +158,7 @@ TEST_P(MaskedImageVariant, DrawsTheBackgroundExactlyWhereTransparentAndThePictur
         SCOPED_TRACE(bitCount);
         TBitmap source;
         LoadBytes(source, PictureFile(37, 23, bitCount));
-        auto masked = Make();
-        masked->Invalidate();
-        masked->Prepare(source, kKey);
+        auto masked = Prepared(source);
         EXPECT_FALSE(masked->MaskDirty());
         EXPECT_FALSE(masked->ImageDirty());
         DWORD copyMode = 0;
@@ -158,9 +168,7 @@ TEST_P(MaskedImageVariant, DrawsTheBackgroundExactlyWhereTransparentAndThePictur
     // Preparing leaves the source as it was.
     TBitmap source;
     LoadBytes(source, PictureFile(37, 23));
-    auto masked = Make();
-    masked->Invalidate();
-    masked->Prepare(source, kKey);
+    auto masked = Prepared(source);
     TRenderTarget target(37, 23);
     target.Draw(source);
     EXPECT_EQ(target.Pixels(), OpaquePicture(37, 23));
@@ -171,9 +179,7 @@ TEST_P(MaskedImageVariant, AnEightBitSourceWithTheExactColourIsTransparentThere)
     const std::vector<COLORREF> colors{RGB(10, 20, 30), kKey, RGB(200, 100, 0)};
     TBitmap source;
     MakeEightBit(source, colors, 12, 5, [](int x, int y) { return (x * y + x) % 3; });
-    auto masked = Make();
-    masked->Invalidate();
-    masked->Prepare(source, kKey);
+    auto masked = Prepared(source);
     std::vector<DWORD> expected;
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 12; ++x)
@@ -192,7 +198,6 @@ TEST_P(MaskedImageVariant, ASetMaskIsKeptAndThePreparedImageFollowsIt)
     TMaskedImage::MakeMonoMask(topRow, mask, kKey);
 
     auto masked = Make();
-    masked->Invalidate();
     masked->SetMask(mask);
     EXPECT_FALSE(masked->MaskDirty());
     EXPECT_TRUE(masked->ImageDirty());
@@ -216,12 +221,9 @@ TEST_P(MaskedImageVariant, AssigningTheSameVariantCopiesImagesAndFlagsTheOtherMa
 {
     TBitmap source;
     LoadBytes(source, PictureFile(20, 10));
-    auto masked = Make();
-    masked->Invalidate();
-    masked->Prepare(source, kKey);
+    auto masked = Prepared(source);
 
     auto copy = Make();
-    copy->Invalidate();
     copy->Assign(*masked);
     EXPECT_FALSE(copy->MaskDirty());
     EXPECT_FALSE(copy->ImageDirty());

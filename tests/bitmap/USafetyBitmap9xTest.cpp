@@ -12,19 +12,6 @@ namespace {
 
 using TRefuse = TStretchDIBitsCounter::TRefuse;
 
-std::vector<DWORD> Drawn(TGraphic& graphic)
-{
-    TRenderTarget target(graphic.Width(), graphic.Height(), kBackground);
-    target.Draw(graphic);
-    return target.Pixels();
-}
-
-void LoadTransparentPicture(TSafetyBitmap& bitmap)
-{
-    LoadBytes(bitmap, PictureFile(37, 23));
-    bitmap.SetTransparent(true);
-}
-
 TEST(SafetyBitmap9x, TakesThe9xMaskedImage)
 {
     TSafetyBitmap bitmap;
@@ -36,7 +23,7 @@ TEST(SafetyBitmap9x, ABitmapFileBecomesAFrameworkBitmapOfTheMatchingFormat)
     TSafetyBitmap bitmap;
     LoadBytes(bitmap, PictureFile(13, 7));
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::Bit24);
-    EXPECT_EQ(Drawn(bitmap), OpaquePicture(13, 7));
+    EXPECT_EQ(Rendered(bitmap, kBackground), OpaquePicture(13, 7));
 
     const Bytes eightBit = MakeBitmapFile({"info8used16", TBitmapFileKind::Header::Info, 8, BI_RGB, false, 16}, 4, 4);
     TSafetyBitmap paletted;
@@ -54,7 +41,7 @@ TEST(SafetyBitmap9xTransparency, ShowsTheBackgroundExactlyWhereTransparentAndThe
 {
     TSafetyBitmap bitmap;
     LoadTransparentPicture(bitmap);
-    EXPECT_EQ(Drawn(bitmap), ExpectedOverBackground(37, 23));
+    EXPECT_EQ(Rendered(bitmap, kBackground), ExpectedOverBackground(37, 23));
 
     const std::vector<COLORREF> colors{RGB(10, 20, 30), kKey, RGB(200, 100, 0)};
     TSafetyBitmap paletted;
@@ -65,7 +52,7 @@ TEST(SafetyBitmap9xTransparency, ShowsTheBackgroundExactlyWhereTransparentAndThe
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 12; ++x)
             expected.push_back(Rgb((x + 2 * y) % 3 == 1 ? kBackground : colors[(x + 2 * y) % 3]));
-    EXPECT_EQ(Drawn(paletted), expected);
+    EXPECT_EQ(Rendered(paletted, kBackground), expected);
 }
 
 // Each StretchDIBits call is one drawing of a DIB: a draw takes two (mask
@@ -75,14 +62,14 @@ TEST(SafetyBitmap9xTransparency, ASecondDrawRebuildsNothingAndAChangedPixelRebui
     TSafetyBitmap bitmap;
     LoadTransparentPicture(bitmap);
     const TCountedStretchDIBits counted;
-    Drawn(bitmap);
+    Rendered(bitmap, kBackground);
     EXPECT_EQ(counted.Calls(), 3);
-    Drawn(bitmap);
+    Rendered(bitmap, kBackground);
     EXPECT_EQ(counted.Calls(), 3 + 2);
     bitmap.Canvas().SetPixel(18, 11, kKey);
     std::vector<DWORD> expected = ExpectedOverBackground(37, 23);
     expected[11 * 37 + 18] = Rgb(kBackground);
-    EXPECT_EQ(Drawn(bitmap), expected);
+    EXPECT_EQ(Rendered(bitmap, kBackground), expected);
     EXPECT_EQ(counted.Calls(), 3 + 2 + 3);
 }
 
@@ -90,13 +77,13 @@ TEST(SafetyBitmap9xAssign, ACopyTakesMaskPreparedImageAndFlagsAndRebuildsNothing
 {
     TSafetyBitmap original;
     LoadTransparentPicture(original);
-    Drawn(original);
+    Rendered(original, kBackground);
     TSafetyBitmap copy;
     copy.Assign(original);
     EXPECT_FALSE(copy.MaskedImage().MaskDirty());
     EXPECT_FALSE(copy.MaskedImage().ImageDirty());
     const TCountedStretchDIBits counted;
-    EXPECT_EQ(Drawn(copy), ExpectedOverBackground(37, 23));
+    EXPECT_EQ(Rendered(copy, kBackground), ExpectedOverBackground(37, 23));
     EXPECT_EQ(counted.Calls(), 2);
 }
 
@@ -107,8 +94,8 @@ TEST(SafetyBitmap9xLoad, TheMainThreadAndAWorkerThreadGiveTheSamePixels)
     LoadBytes(onMain, data);
     TSafetyBitmap onWorker;
     OnWorkerThread([&] { LoadBytes(onWorker, data); });
-    EXPECT_EQ(Drawn(onMain), OpaquePicture(23, 11));
-    EXPECT_EQ(Drawn(onWorker), OpaquePicture(23, 11));
+    EXPECT_EQ(Rendered(onMain, kBackground), OpaquePicture(23, 11));
+    EXPECT_EQ(Rendered(onWorker, kBackground), OpaquePicture(23, 11));
 }
 
 // On a 9x-family printer only StretchDIBits draws: a device that refuses
@@ -146,7 +133,7 @@ TEST(SafetyBitmap9xDraw, AFailedDrawGivesBackTheDestinationsCopyModeAndColours)
     TSafetyBitmap opaque;
     LoadBytes(opaque, PictureFile(8, 8));
     // Prepared before, so the failure comes with the mask's copy mode set.
-    Drawn(transparent);
+    Rendered(transparent, kBackground);
     TRenderTarget target(40, 40);
     {
         TAttachedCanvas canvas(target.Dc());

@@ -12,23 +12,9 @@
 #include "framework/graphics/Printer.h"
 #include "tests/bitmap/MaskTestSupport.h"
 #include "tests/bitmap/SafetyBitmapCellCases.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
-
-std::vector<DWORD> Drawn(TGraphic& graphic, COLORREF background = kBackground)
-{
-    TRenderTarget target(graphic.Width(), graphic.Height(), background);
-    target.Draw(graphic);
-    return target.Pixels();
-}
-
-// A transparent 37 x 23 picture whose automatic colour, its bottom-left
-// pixel, is the key.
-void LoadTransparentPicture(TSafetyBitmap& bitmap)
-{
-    LoadBytes(bitmap, PictureFile(37, 23));
-    bitmap.SetTransparent(true);
-}
 
 TEST(SafetyBitmap, TakesTheMaskedImageOfThisFamily)
 {
@@ -43,7 +29,7 @@ TEST(SafetyBitmap, ABitmapFileBecomesASectionOfItsOwnFormat)
         LoadBytes(bitmap, PictureFile(13, 7, bitCount));
         EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::DIB);
         EXPECT_EQ(bitmap.PixelFormat(), bitCount == 24 ? TPixelFormat::Bit24 : TPixelFormat::Bit32);
-        EXPECT_EQ(Drawn(bitmap), OpaquePicture(13, 7));
+        EXPECT_EQ(Rendered(bitmap, kBackground), OpaquePicture(13, 7));
     }
 }
 
@@ -51,10 +37,10 @@ TEST(SafetyBitmapTransparency, ShowsTheBackgroundExactlyWhereTransparentAndThePi
 {
     TSafetyBitmap bitmap;
     LoadTransparentPicture(bitmap);
-    EXPECT_EQ(Drawn(bitmap), ExpectedOverBackground(37, 23));
+    EXPECT_EQ(Rendered(bitmap, kBackground), ExpectedOverBackground(37, 23));
     // The same with the colour fixed.
     bitmap.SetTransparentColor(kKey);
-    EXPECT_EQ(Drawn(bitmap), ExpectedOverBackground(37, 23));
+    EXPECT_EQ(Rendered(bitmap, kBackground), ExpectedOverBackground(37, 23));
 }
 
 TEST(SafetyBitmapTransparency, AnEightBitBitmapWithoutTheExactColourDrawsOpaque)
@@ -68,21 +54,21 @@ TEST(SafetyBitmapTransparency, AnEightBitBitmapWithoutTheExactColourDrawsOpaque)
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 6; ++x)
             opaque.push_back(Rgb(colors[x % 2]));
-    EXPECT_EQ(Drawn(bitmap), opaque);
+    EXPECT_EQ(Rendered(bitmap, kBackground), opaque);
 }
 
 TEST(SafetyBitmapTransparency, ASecondDrawRebuildsNothingAndAChangedPixelRebuildsOnce)
 {
     TSafetyBitmap bitmap;
     LoadTransparentPicture(bitmap);
-    Drawn(bitmap);
+    Rendered(bitmap, kBackground);
     TMaskedImage& masked = bitmap.MaskedImage();
     EXPECT_FALSE(masked.MaskDirty());
     EXPECT_FALSE(masked.ImageDirty());
     // A rebuilt mask is a new image: sharing one tells that none was made.
     TBitmap first;
     masked.AssignMaskTo(first);
-    Drawn(bitmap);
+    Rendered(bitmap, kBackground);
     TBitmap second;
     masked.AssignMaskTo(second);
     EXPECT_TRUE(second.SharesImageWith(first));
@@ -92,7 +78,7 @@ TEST(SafetyBitmapTransparency, ASecondDrawRebuildsNothingAndAChangedPixelRebuild
     EXPECT_TRUE(masked.ImageDirty());
     std::vector<DWORD> expected = ExpectedOverBackground(37, 23);
     expected[11 * 37 + 18] = Rgb(kBackground);
-    EXPECT_EQ(Drawn(bitmap), expected);
+    EXPECT_EQ(Rendered(bitmap, kBackground), expected);
     TBitmap third;
     masked.AssignMaskTo(third);
     EXPECT_FALSE(third.SharesImageWith(first));
@@ -104,7 +90,7 @@ TEST(SafetyBitmapAssign, ACopyTakesMaskPreparedImageAndFlagsAndRebuildsNothing)
 {
     TSafetyBitmap original;
     LoadTransparentPicture(original);
-    Drawn(original);
+    Rendered(original, kBackground);
     TBitmap originalMask;
     original.MaskedImage().AssignMaskTo(originalMask);
 
@@ -114,7 +100,7 @@ TEST(SafetyBitmapAssign, ACopyTakesMaskPreparedImageAndFlagsAndRebuildsNothing)
     EXPECT_TRUE(copy.Transparent());
     EXPECT_FALSE(copy.MaskedImage().MaskDirty());
     EXPECT_FALSE(copy.MaskedImage().ImageDirty());
-    EXPECT_EQ(Drawn(copy), ExpectedOverBackground(37, 23));
+    EXPECT_EQ(Rendered(copy, kBackground), ExpectedOverBackground(37, 23));
     TBitmap copyMask;
     copy.MaskedImage().AssignMaskTo(copyMask);
     EXPECT_TRUE(copyMask.SharesImageWith(originalMask));
@@ -132,7 +118,7 @@ TEST(SafetyBitmapAssign, FromAPlainBitmapEverythingIsRebuilt)
     TSafetyBitmap bitmap;
     bitmap.Assign(plain);
     EXPECT_TRUE(bitmap.MaskedImage().MaskDirty());
-    EXPECT_EQ(Drawn(bitmap), ExpectedOverBackground(37, 23));
+    EXPECT_EQ(Rendered(bitmap, kBackground), ExpectedOverBackground(37, 23));
 }
 
 TEST(SafetyBitmapAssign, ABitmapSharingTheImageGivesOnlyItsTransparencySettings)
@@ -260,14 +246,14 @@ TEST(SafetyBitmapLoad, TheMainThreadAndAWorkerThreadGiveTheSamePixels)
         TSafetyBitmap onWorker;
         OnWorkerThread([&] { LoadBytes(onWorker, data); });
         EXPECT_EQ(onMain.PixelFormat(), onWorker.PixelFormat());
-        EXPECT_EQ(Drawn(onMain), OpaquePicture(23, 11));
-        EXPECT_EQ(Drawn(onWorker), OpaquePicture(23, 11));
+        EXPECT_EQ(Rendered(onMain, kBackground), OpaquePicture(23, 11));
+        EXPECT_EQ(Rendered(onWorker, kBackground), OpaquePicture(23, 11));
     }
 }
 
 // A failed load raises its error and changes nothing: not the picture, not
 // the transparency settings, and no change is announced.
-void ExpectFailedLoadChangesNothing(const Bytes& data, bool onMainThread, const char* message)
+void ExpectFailedLoadChangesNothing(const Bytes& data, bool onMainThread, const std::string& message)
 {
     TSafetyBitmap bitmap;
     LoadBytes(bitmap, PictureFile(9, 5));
@@ -277,16 +263,8 @@ void ExpectFailedLoadChangesNothing(const Bytes& data, bool onMainThread, const 
     before.Assign(bitmap);
     int changes = 0;
     bitmap.OnChange = TNotifyEvent([&](TObject*) { ++changes; });
-    std::string raised;
-    try {
-        if (onMainThread)
-            LoadBytes(bitmap, data);
-        else
-            OnWorkerThread([&] { LoadBytes(bitmap, data); });
-    } catch (const Exception& error) {
-        raised = error.Message();
-    }
-    EXPECT_EQ(raised, message);
+    const auto load = [&] { LoadBytes(bitmap, data); };
+    EXPECT_EQ(MessageRaised([&] { onMainThread ? load() : OnWorkerThread(load); }), message);
     EXPECT_TRUE(bitmap.SharesImageWith(before));
     EXPECT_TRUE(bitmap.Transparent());
     EXPECT_EQ(bitmap.TransparentColor() & 0xFFFFFF, clLime);
@@ -313,8 +291,8 @@ TEST(SafetyBitmapLoad, AContainerDeclaringMoreThanTheDecodeLimitAllowsIsRefusedO
     const auto declared = static_cast<std::uint32_t>(kMaxBitmapFileBytes + 1);
     std::memcpy(&container[13], &declared, 4);
     const std::string message = PictureDataTooLargeMessage(declared, kMaxBitmapFileBytes);
-    ExpectFailedLoadChangesNothing(container, true, message.c_str());
-    ExpectFailedLoadChangesNothing(container, false, message.c_str());
+    ExpectFailedLoadChangesNothing(container, true, message);
+    ExpectFailedLoadChangesNothing(container, false, message);
 }
 
 TEST(SafetyBitmapLoad, ACompressedFileWithoutABitmapInsideIsInvalidAndChangesNothing)
@@ -327,18 +305,14 @@ TEST(SafetyBitmapLoad, ACompressedFileWithoutABitmapInsideIsInvalidAndChangesNot
 
 TEST(SafetyBitmapLoad, AClipboardDibWithoutOffsetLoads)
 {
-    const Bytes packed = PackedDibOf(PictureFile(14, 6));
-    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, packed.size());
-    ASSERT_NE(block, nullptr);
-    std::memcpy(GlobalLock(block), packed.data(), packed.size());
-    GlobalUnlock(block);
+    const TGlobalCopy block(PackedDibOf(PictureFile(14, 6)));
+    ASSERT_NE(block.Get(), nullptr);
     TSafetyBitmap bitmap;
-    bitmap.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+    bitmap.LoadFromClipboardFormat(CF_DIB, block.Get(), nullptr);
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::Bit24);
-    EXPECT_EQ(Drawn(bitmap), OpaquePicture(14, 6));
+    EXPECT_EQ(Rendered(bitmap, kBackground), OpaquePicture(14, 6));
     // The block is unlocked again.
-    EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0u);
-    GlobalFree(block);
+    EXPECT_EQ(GlobalFlags(block.Get()) & GMEM_LOCKCOUNT, 0u);
 }
 
 // Form data: a length, then the picture. The length bounds what is read, and
@@ -356,7 +330,7 @@ TEST(SafetyBitmapLoad, FormDataIsReadWithinItsLengthAndMayBeCompressed)
 
     TSafetyBitmap bitmap;
     bitmap.ReadData(form);
-    EXPECT_EQ(Drawn(bitmap), OpaquePicture(11, 4));
+    EXPECT_EQ(Rendered(bitmap, kBackground), OpaquePicture(11, 4));
     // An empty bitmap is stored with length 0 and reads back empty.
     TSafetyBitmap empty;
     LoadBytes(empty, PictureFile(3, 3));
@@ -365,13 +339,6 @@ TEST(SafetyBitmapLoad, FormDataIsReadWithinItsLengthAndMayBeCompressed)
     char next[4] = {};
     form.ReadBuffer(next, 4);
     EXPECT_EQ(std::string(next, 4), "next");
-}
-
-std::string TempPath(const char* name)
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + "zelmoria-safety-" + std::to_string(GetCurrentProcessId()) + "-" + name;
 }
 
 std::string ClassOfPictureFrom(const std::string& path)
@@ -383,23 +350,21 @@ std::string ClassOfPictureFrom(const std::string& path)
 
 TEST(SafetyBitmapRegistration, PicturesLoadBitmapsAsSafetyBitmapsWhileRegistered)
 {
-    const std::string bmp = TempPath("logo.bmp");
-    const std::string cbm = TempPath("logo.cbm");
+    TTempFolder folder;
+    const std::string bmp = folder.File("logo.bmp");
+    const std::string cbm = folder.File("logo.cbm");
     WriteFile(bmp, PictureFile(7, 5));
     WriteFile(cbm, ContainerOf(PictureFile(7, 5)));
-    const Bytes packed = PackedDibOf(PictureFile(7, 5));
-    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, packed.size());
-    std::memcpy(GlobalLock(block), packed.data(), packed.size());
-    GlobalUnlock(block);
+    const TGlobalCopy block(PackedDibOf(PictureFile(7, 5)));
     {
         const TSafetyBitmapRegistration registration;
         EXPECT_EQ(ClassOfPictureFrom(bmp), "TSafetyBitmap");
         TPicture picture;
         picture.LoadFromFile(cbm);
         ASSERT_EQ(picture.Graphic()->ClassName(), "TSafetyBitmap");
-        EXPECT_EQ(Drawn(*picture.Graphic()), OpaquePicture(7, 5));
+        EXPECT_EQ(Rendered(*picture.Graphic(), kBackground), OpaquePicture(7, 5));
         TPicture clipboard;
-        clipboard.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+        clipboard.LoadFromClipboardFormat(CF_DIB, block.Get(), nullptr);
         EXPECT_EQ(clipboard.Graphic()->ClassName(), "TSafetyBitmap");
         const auto& formats = GraphicClasses().FileFormats();
         EXPECT_TRUE(std::any_of(formats.begin(), formats.end(), [](const auto& format) {
@@ -409,9 +374,6 @@ TEST(SafetyBitmapRegistration, PicturesLoadBitmapsAsSafetyBitmapsWhileRegistered
     EXPECT_EQ(ClassOfPictureFrom(bmp), "TBitmap");
     EXPECT_THROW(ClassOfPictureFrom(cbm), EInvalidGraphic);
     EXPECT_FALSE(TPicture::SupportsClipboardFormat(CF_DIB));
-    GlobalFree(block);
-    DeleteFileA(bmp.c_str());
-    DeleteFileA(cbm.c_str());
 }
 
 } // namespace

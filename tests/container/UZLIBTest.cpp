@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "container/UZLIB.h"
+#include "tests/framework/runtime/RaisedMessage.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -33,10 +34,11 @@ Bytes Deflate(const Bytes& data)
     return out;
 }
 
+const Bytes kSignature{'Z', 'L', 'I', 'B', 'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0x1A};
+
 Bytes Container(const Bytes& zlibStream, std::int32_t declared)
 {
-    Bytes out(reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A"),
-              reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A") + 13);
+    Bytes out = kSignature;
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(declared) >> (8 * i)));
     out.insert(out.end(), zlibStream.begin(), zlibStream.end());
@@ -68,12 +70,7 @@ Bytes Inflate(const Bytes& container)
 
 std::string ErrorOf(const Bytes& container)
 {
-    try {
-        Inflate(container);
-    } catch (const EZLibError& error) {
-        return error.Message();
-    }
-    return "no error";
+    return MessageRaised<EZLibError>([&] { Inflate(container); });
 }
 
 TEST(ContainerHeader, PlainDataIsLeftWhereItStood)
@@ -110,11 +107,7 @@ TEST(ContainerHeader, SignatureLeavesTheStreamOnTheZlibStream)
 
 TEST(ContainerHeader, IncompleteOrNonPositiveSizeIsAnErrorWithThePositionRestored)
 {
-    const Bytes signature(reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A"),
-                          reinterpret_cast<const unsigned char*>("ZLIBCompress\x1A") + 13);
-    std::vector<Bytes> cases;
-    cases.push_back(signature);
-    cases.push_back(signature);
+    std::vector<Bytes> cases{kSignature, kSignature};
     cases.back().insert(cases.back().end(), {1, 0, 0});
     cases.push_back(Container(Deflate(SampleData(10)), 0));
     cases.push_back(Container(Deflate(SampleData(10)), -5));

@@ -334,14 +334,9 @@ TEST_P(FailingImageDraw, ShowsTheErrorPictureInItsPlaceAndRaisesNothing)
     failing->Image().ReplaceGraphic(GetParam().make());
     image->SetImagePack(failing);
     image->SetBounds(0, 0, 100, 50);
-    const TWindowPixels pixels = Repainted();
     TRenderTarget expected(100, 50, kBrush);
     expected.Draw(*ErrorPicture().Graphic(), RECT{0, 0, 100, 50});
-    int differing = 0;
-    for (int y = 0; y < 50; ++y)
-        for (int x = 0; x < 100; ++x)
-            differing += Rgb(pixels.At(x, y)) != expected.Pixel(x, y);
-    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(Repainted().Rgbs(), expected.Pixels());
 
     // A canvas without a context cannot show the error picture either.
     TCanvas noContext;
@@ -468,14 +463,11 @@ TEST_F(DisplayLayouts, TransparentIsReadAndDroppedAndTheBrushIsAlwaysStored)
   TLoadingPack Pack1 {
   }
 })");
-    auto* image = dynamic_cast<TImageEx*>(form->FindComponent("Image1"));
-    ASSERT_NE(image, nullptr);
+    auto* image = Found<TImageEx>(*form, "Image1");
     EXPECT_EQ(image->ImagePack(), form->FindComponent("Pack1"));
-    auto* bitmap = dynamic_cast<TBitmapControl*>(form->FindComponent("Bitmap1"));
-    ASSERT_NE(bitmap, nullptr);
+    auto* bitmap = Found<TBitmapControl>(*form, "Bitmap1");
     EXPECT_FALSE(bitmap->FullRepaint());
-    auto* original = dynamic_cast<TOriginalControl*>(form->FindComponent("Original1"));
-    ASSERT_NE(original, nullptr);
+    auto* original = Found<TOriginalControl>(*form, "Original1");
     EXPECT_EQ(original->Brush().Color(), clRed);
     EXPECT_EQ(original->Brush().Style(), TBrushStyle::Clear);
 
@@ -509,10 +501,8 @@ TEST_F(DisplayLayouts, TheControlSizesItselfWhenThePackAnnouncesItsImagesAfterRe
   TLoadingPack Pack1 {
   }
 })");
-    auto* image = dynamic_cast<TImageEx*>(form->FindComponent("Image1"));
-    auto* pack = dynamic_cast<TLoadingPack*>(form->FindComponent("Pack1"));
-    ASSERT_NE(image, nullptr);
-    ASSERT_NE(pack, nullptr);
+    auto* image = Found<TImageEx>(*form, "Image1");
+    auto* pack = Found<TLoadingPack>(*form, "Pack1");
     EXPECT_FALSE(pack->imageLoadingAtLoaded);
     EXPECT_TRUE(pack->imageLinkedAtLoaded);
     EXPECT_EQ(pack->imageWidthAtLoaded, 370);
@@ -531,8 +521,7 @@ TEST_F(DisplayLayouts, APackNamedBeforeTheControlStillSizesItOnceReadingHasFinis
     ImagePack = Pack1
   }
 })");
-    auto* image = dynamic_cast<TRecordingImage*>(form->FindComponent("Image1"));
-    ASSERT_NE(image, nullptr);
+    auto* image = Found<TRecordingImage>(*form, "Image1");
     EXPECT_FALSE(image->sizedWhileReading);
     EXPECT_EQ(image->Width(), 100);
     EXPECT_EQ(image->Height(), 50);

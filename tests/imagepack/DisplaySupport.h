@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "framework/ui/Form.h"
 #include "imagepack/UImageEx.h"
 #include "imagepack/UImagePack.h"
+#include "tests/framework/graphics/GraphicsTestSupport.h"
 
 // One image, 100 x 50: the left half in one colour, the right half in
 // another. Indices from the count on are invalid.
@@ -50,6 +53,17 @@ public:
     TBitmap image;
 };
 
+// The component of the name and class that the owner holds; raises, failing
+// the test, when it holds none.
+template <class T>
+T* Found(TComponent& owner, const std::string& name)
+{
+    auto* found = dynamic_cast<T*>(owner.FindComponent(name));
+    if (!found)
+        throw std::runtime_error("no " + name + " of the class asked for");
+    return found;
+}
+
 // A borderless form on the screen, to hold the controls under test.
 class TTestForm : public TForm {
 public:
@@ -78,14 +92,13 @@ public:
         const TGdiObject<HBITMAP> bitmap(
             CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
         const TWindowDC source(window);
-        HDC memory = CreateCompatibleDC(source.Handle());
+        const TMemoryDC memory(source.Handle());
         {
-            const TSelectedObject selected(memory, bitmap.Get());
-            BitBlt(memory, 0, 0, width_, height_, source.Handle(), 0, 0, SRCCOPY);
+            const TSelectedObject selected(memory.Handle(), bitmap.Get());
+            BitBlt(memory.Handle(), 0, 0, width_, height_, source.Handle(), 0, 0, SRCCOPY);
             GdiFlush();
             pixels_.assign(bits, bits + width_ * height_);
         }
-        DeleteDC(memory);
         for (DWORD& pixel : pixels_)
             pixel = RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF);
     }
@@ -93,6 +106,14 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     COLORREF At(int x, int y) const { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
+    // 0x00RRGGBB, as a render target answers.
+    std::vector<DWORD> Rgbs() const
+    {
+        std::vector<DWORD> rgbs;
+        for (COLORREF pixel : pixels_)
+            rgbs.push_back(Rgb(pixel));
+        return rgbs;
+    }
     // How many pixels of the rectangle differ from the colour.
     int CountOther(const RECT& rect, COLORREF color) const
     {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "imagepack/UBroadcaster.h"
+#include "tests/framework/runtime/CountedFake.h"
 
 // What a listener was told, in order.
 struct TReceived {
@@ -55,19 +56,9 @@ public:
 
 // A listener that counts the calls it gets and, until told to let go,
 // leaves its broadcasters linked.
-class TStubbornListener : public TObject, public IListener {
+class TStubbornListener : public TObject, public TCountedFake<IListener> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override
-    {
-        *out = nullptr;
-        if (!IsEqualIID(id, IID_IUnknown) && !IsEqualIID(id, IID_IListener))
-            return E_NOINTERFACE;
-        *out = static_cast<IListener*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    TStubbornListener() : TCountedFake(IID_IListener) {}
     void STDMETHODCALLTYPE Notify(TObject*, REFGUID id) override { received.push_back(id); }
     void STDMETHODCALLTYPE Attach(IBroadcaster*) override {}
     void STDMETHODCALLTYPE Detach(IBroadcaster* broadcaster) override
@@ -76,7 +67,6 @@ public:
             broadcaster->RemoveListener(this);
     }
 
-    ULONG references = 0;
     bool letGo = false;
     std::vector<GUID> received;
 };

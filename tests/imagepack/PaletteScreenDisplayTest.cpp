@@ -80,8 +80,7 @@ TEST(DisplayOnPaletteScreen, ACellOfAGridIsAnEightBitBitmapWithThePicturesPalett
     const std::vector<COLORREF> colors{RGB(200, 10, 10), RGB(10, 200, 10), RGB(10, 10, 200)};
     TMatrixImagePack pack(nullptr);
     auto bitmap = std::make_unique<TSafetyBitmap>();
-    TMemoryStream stream = StreamOf(IndexedBitmapFile(30, 10, colors, [](int x, int) { return x / 10; }));
-    bitmap->LoadFromStream(stream);
+    LoadBytes(*bitmap, IndexedBitmapFile(30, 10, colors, [](int x, int) { return x / 10; }));
     pack.Image().ReplaceGraphic(std::move(bitmap));
     pack.SetCountCol(3);
     TPicture cell;

@@ -12,6 +12,7 @@
 #include "imagepack/UImageEx.h"
 #include "imagepack/UMatrixImagePack.h"
 #include "tests/imagepack/DisplaySupport.h"
+#include "tests/framework/runtime/RaisedMessage.h"
 #include "tests/imagepack/NotifySupport.h"
 
 namespace {
@@ -62,15 +63,7 @@ protected:
         GetParam().letGo(*this);
     }
 
-    void ExpectRefusal(const std::function<void()>& destroy)
-    {
-        try {
-            destroy();
-            ADD_FAILURE() << "destroyed despite the refusal";
-        } catch (const Exception& error) {
-            EXPECT_EQ(error.Message(), GetParam().message);
-        }
-    }
+    void ExpectRefusal(const std::function<void()>& destroy) { EXPECT_EQ(MessageRaised(destroy), GetParam().message); }
 
     // Every piece is there and takes links again.
     void ExpectWhole()

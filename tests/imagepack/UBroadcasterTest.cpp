@@ -3,24 +3,16 @@
 #include <memory>
 
 #include "imagepack/UBroadcaster.h"
+#include "tests/framework/runtime/CountedFake.h"
+#include "tests/framework/runtime/RaisedMessage.h"
 #include "tests/imagepack/NotifySupport.h"
 
 namespace {
 
 // A broadcaster that counts its calls and never calls back.
-class TSpyBroadcaster : public TObject, public IBroadcaster {
+class TSpyBroadcaster : public TObject, public TCountedFake<IBroadcaster> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override
-    {
-        *out = nullptr;
-        if (!IsEqualIID(id, IID_IUnknown) && !IsEqualIID(id, IID_IBroadcaster))
-            return E_NOINTERFACE;
-        *out = static_cast<IBroadcaster*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    TSpyBroadcaster() : TCountedFake(IID_IBroadcaster) {}
     void STDMETHODCALLTYPE Broadcast(TObject*, REFGUID) override { ++calls; }
     void STDMETHODCALLTYPE AddListener(IListener*) override { ++calls; }
     void STDMETHODCALLTYPE RemoveListener(IListener* listener) override
@@ -30,20 +22,9 @@ public:
             listener->Detach(this);
     }
 
-    ULONG references = 0;
     int calls = 0;
     bool letGo = false;
 };
-
-std::string RaisedMessage(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return {};
-}
 
 TEST(Linking, FromEitherSideLinksBothOnceAndUnlinksBoth)
 {
@@ -184,7 +165,7 @@ TEST(Teardown, AListenerThatWillNotLetGoStopsTheBroadcasterInsteadOfLoopingForev
     auto broadcaster = std::make_unique<TBroadcaster>(nullptr);
     broadcaster->AddListener(&stubborn);
 
-    EXPECT_EQ(RaisedMessage([&] { broadcaster->BeforeDestruction(); }), "fall into infinity loop.");
+    EXPECT_EQ(MessageRaised([&] { broadcaster->BeforeDestruction(); }), "fall into infinity loop.");
     ASSERT_EQ(stubborn.received.size(), 1u);
     EXPECT_TRUE(IsEqualGUID(stubborn.received[0], NotifyDestroying));
     EXPECT_EQ(broadcaster->ListenerCount(), 1);
@@ -201,7 +182,7 @@ TEST(Teardown, ABroadcasterThatWillNotLetGoStopsTheListenerInsteadOfLoopingForev
     listener.Attach(&spy);
     EXPECT_EQ(spy.calls, 1);
 
-    EXPECT_EQ(RaisedMessage([&] { listener.BeforeDestruction(); }), "fall into infinity loop.");
+    EXPECT_EQ(MessageRaised([&] { listener.BeforeDestruction(); }), "fall into infinity loop.");
     EXPECT_EQ(listener.BroadcasterCount(), 1);
 
     spy.letGo = true;
@@ -213,7 +194,7 @@ TEST(Teardown, ABroadcasterThatWillNotLetGoStopsTheListenerInsteadOfLoopingForev
 TEST(ReferenceCount, ReleaseBelowZeroRaisesAndACountedObjectCannotBeDestroyed)
 {
     TListener listener(TNotifyIdEvent{});
-    EXPECT_EQ(RaisedMessage([&] { listener.Release(); }), "FRefCount is minus value");
+    EXPECT_EQ(MessageRaised([&] { listener.Release(); }), "FRefCount is minus value");
     EXPECT_EQ(listener.RefCount(), -1);
     EXPECT_THROW(listener.BeforeDestruction(), EInvalidPointer);
 

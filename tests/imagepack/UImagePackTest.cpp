@@ -12,6 +12,7 @@
 #include "framework/graphics/Metafile.h"
 #include "framework/graphics/Picture.h"
 #include "imagepack/UImagePack.h"
+#include "tests/framework/runtime/RaisedMessage.h"
 #include "tests/imagepack/NotifySupport.h"
 
 namespace {
@@ -79,22 +80,9 @@ public:
     std::string_view ClassName() const override { return "TOwner"; }
 };
 
-void ExpectImagePackError(const std::function<void()>& action, const std::string& message)
-{
-    try {
-        action();
-        ADD_FAILURE() << "nothing raised; expected " << message;
-    } catch (const EImagePack& error) {
-        EXPECT_EQ(error.Message(), message);
-    }
-}
-
 void ExpectRect(const RECT& rect, LONG left, LONG top, LONG right, LONG bottom)
 {
-    EXPECT_EQ(rect.left, left);
-    EXPECT_EQ(rect.top, top);
-    EXPECT_EQ(rect.right, right);
-    EXPECT_EQ(rect.bottom, bottom);
+    EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}), (std::vector<LONG>{left, top, right, bottom}));
 }
 
 TGraphic& ErrorGraphic()
@@ -108,13 +96,13 @@ TGraphic& ErrorGraphic()
 TEST(ImagePackErrors, CountAndEveryPlacementSetterRaiseTheirTextAndChangeNothing)
 {
     TTestPack pack;
-    ExpectImagePackError([&] { pack.SetCount(3); }, "Cannot set count of ImagePack");
+    EXPECT_EQ(MessageRaised<EImagePack>([&] { pack.SetCount(3); }), "Cannot set count of ImagePack");
     const std::vector<std::function<void()>> setters{
         [&] { pack.SetImageRect(0, RECT{0, 0, 1, 1}); }, [&] { pack.SetImageLeft(0, 5); },
         [&] { pack.SetImageTop(0, 5); },                 [&] { pack.SetImageWidth(0, 5); },
         [&] { pack.SetImageHeight(0, 5); }};
     for (const auto& set : setters)
-        ExpectImagePackError(set, "Cannot set ImageRect of ImagePack");
+        EXPECT_EQ(MessageRaised<EImagePack>(set), "Cannot set ImageRect of ImagePack");
     EXPECT_EQ(pack.GetCount(), 1);
     EXPECT_EQ(pack.GetImageLeft(0), 30);
     EXPECT_EQ(pack.GetImageTop(0), 0);

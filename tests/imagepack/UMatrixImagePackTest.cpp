@@ -156,10 +156,8 @@ TEST_F(MatrixImagePack, ACellStretchedToTwiceItsSizeShowsThatCellAlone)
             const int width = pack.GetImageWidth(index);
             const int height = pack.GetImageHeight(index);
             TRenderTarget target(2 * width + 20, 2 * height + 20, kBackground);
-            TCanvas canvas;
-            canvas.SetHandle(target.Dc());
+            TAttachedCanvas canvas(target.Dc());
             pack.StretchDraw(canvas, RECT{10, 10, 10 + 2 * width, 10 + 2 * height}, index);
-            canvas.SetHandle(nullptr);
             for (int y = 0; y < 2 * height + 20; ++y) {
                 for (int x = 0; x < 2 * width + 20; ++x) {
                     const bool inside = x >= 10 && x < 10 + 2 * width && y >= 10 && y < 10 + 2 * height;
@@ -169,11 +167,7 @@ TEST_F(MatrixImagePack, ACellStretchedToTwiceItsSizeShowsThatCellAlone)
         }
     }
     // The bitmap is drawn from, not changed.
-    TRenderTarget after(100, 50);
-    after.Draw(*pack.Image().Graphic());
-    TRenderTarget expected(100, 50);
-    expected.Draw(*Loaded<TSafetyBitmap>(GridBitmapFile()));
-    EXPECT_EQ(after.Pixels(), expected.Pixels());
+    EXPECT_EQ(Rendered(*pack.Image().Graphic()), Rendered(*Loaded<TSafetyBitmap>(GridBitmapFile())));
 }
 
 TEST_F(MatrixImagePack, ZeroOrNegativeCountsMakeAnEmptyGridThatDrawsNothing)
@@ -192,11 +186,11 @@ TEST_F(MatrixImagePack, ZeroOrNegativeCountsMakeAnEmptyGridThatDrawsNothing)
         pack.GetImage(image, 0);
         EXPECT_EQ(image.Graphic(), nullptr);
         TRenderTarget target(40, 40, kBackground);
-        TCanvas canvas;
-        canvas.SetHandle(target.Dc());
-        pack.StretchDraw(canvas, RECT{0, 0, 40, 40}, 0);
-        pack.Draw(canvas, 0, 0, 0);
-        canvas.SetHandle(nullptr);
+        {
+            TAttachedCanvas canvas(target.Dc());
+            pack.StretchDraw(canvas, RECT{0, 0, 40, 40}, 0);
+            pack.Draw(canvas, 0, 0, 0);
+        }
         EXPECT_EQ(target.Pixels(), std::vector<DWORD>(40 * 40, Rgb(kBackground)));
     }
     // A grid whose count does not fit is as large as a count can be.
@@ -262,10 +256,8 @@ TEST_F(MatrixImagePackLayout, TheControlTakesTheSizeOfTheLogoAndShowsIt)
 {
     const TResFileBesideProgram absent("Image");
     const auto form = Read(absent.Name());
-    auto* image = dynamic_cast<TImageEx*>(form->FindComponent("Image1"));
-    auto* pack = dynamic_cast<TMatrixImagePack*>(form->FindComponent("MatrixImagePack1"));
-    ASSERT_NE(image, nullptr);
-    ASSERT_NE(pack, nullptr);
+    auto* image = Found<TImageEx>(*form, "Image1");
+    auto* pack = Found<TMatrixImagePack>(*form, "MatrixImagePack1");
     image->SetParent(form.get());
     EXPECT_TRUE(pack->ImageLoader().Ready());
     EXPECT_EQ(image->Width(), 370);
@@ -281,14 +273,7 @@ TEST_F(MatrixImagePackLayout, TheControlTakesTheSizeOfTheLogoAndShowsIt)
     form->SetBounds(0, 0, 370, 251);
     form->Show();
     InvalidateRect(image->Handle(), nullptr, FALSE);
-    const TWindowPixels shown = PaintedPixels(*image);
-    TRenderTarget logo(370, 251);
-    logo.Draw(*pack->Image().Graphic());
-    int different = 0;
-    for (int y = 0; y < 251; ++y)
-        for (int x = 0; x < 370; ++x)
-            different += Rgb(shown.At(x, y)) != logo.Pixel(x, y);
-    EXPECT_EQ(different, 0);
+    EXPECT_EQ(PaintedPixels(*image).Rgbs(), Rendered(*pack->Image().Graphic()));
 }
 
 TEST_F(MatrixImagePackLayout, AResourceFileBesideTheProgramGivesItsLogoAndItsSize)
@@ -298,8 +283,7 @@ TEST_F(MatrixImagePackLayout, AResourceFileBesideTheProgramGivesItsLogoAndItsSiz
     file.Add(ResNumber(2), ResText(L"logo"), AsText(PackedDibOf(TwoColourBitmapFile(120, 80, 0, 0xFFFFFF))));
     ASSERT_TRUE(beside.Save(file));
     const auto form = Read(beside.Name());
-    auto* image = dynamic_cast<TImageEx*>(form->FindComponent("Image1"));
-    ASSERT_NE(image, nullptr);
+    auto* image = Found<TImageEx>(*form, "Image1");
     EXPECT_EQ(image->Width(), 120);
     EXPECT_EQ(image->Height(), 80);
 }
@@ -308,8 +292,7 @@ TEST_F(MatrixImagePackLayout, APictureFromAResourceIsNotStoredButItsResourceIs)
 {
     const TResFileBesideProgram absent("Image");
     const auto form = Read(absent.Name());
-    auto* pack = dynamic_cast<TMatrixImagePack*>(form->FindComponent("MatrixImagePack1"));
-    ASSERT_NE(pack, nullptr);
+    auto* pack = Found<TMatrixImagePack>(*form, "MatrixImagePack1");
     const std::string written = WriteLayout(*form);
     EXPECT_EQ(written.find("Image.Data"), std::string::npos) << written;
     EXPECT_NE(written.find("ImageLoader.ResName = \"LOGO\""), std::string::npos) << written;
@@ -329,8 +312,7 @@ TEST_F(MatrixImagePackLayout, APictureFromAResourceIsNotStoredButItsResourceIs)
     EXPECT_NE(stored.find("Image.ImageID = \"grid\""), std::string::npos);
     auto again = std::make_unique<TTestForm>();
     TLayoutReader("again", stored).Read(*again);
-    auto* copy = dynamic_cast<TMatrixImagePack*>(again->FindComponent("MatrixImagePack1"));
-    ASSERT_NE(copy, nullptr);
+    auto* copy = Found<TMatrixImagePack>(*again, "MatrixImagePack1");
     EXPECT_EQ(copy->Image().Width(), 100);
     EXPECT_EQ(copy->Image().ImageID(), "grid");
     EXPECT_EQ(copy->GetCount(), 3);

@@ -27,8 +27,7 @@ TEST(SafetyJPEGImage9x, DrawsThroughASafetyBitmapCopyOfItsPicture)
     TJPEGImage plain;
     TSafetyJPEGImage safety;
     for (TJPEGImage* image : {&plain, static_cast<TJPEGImage*>(&safety)}) {
-        TMemoryStream stream = StreamOf(data);
-        image->LoadFromStream(stream);
+        LoadBytes(*image, data);
     }
     TRenderTarget expected(24, 18);
     expected.Draw(plain, RECT{0, 0, 24, 18});

@@ -171,21 +171,13 @@ private:
     bool opened_ = false;
 };
 
-HGLOBAL GlobalCopy(const Bytes& data)
-{
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, data.size());
-    std::memcpy(GlobalLock(memory), data.data(), data.size());
-    GlobalUnlock(memory);
-    return memory;
-}
-
 TEST_F(PictureEx, FromTheClipboardItTakesTheFirstPictureFormatThere)
 {
     const TSafetyBitmapRegistration safetyBitmaps;
     {
         TClipboardContent content;
-        ASSERT_TRUE(content.Put(CF_TEXT, GlobalCopy(Bytes{'h', 'i', 0})));
-        ASSERT_TRUE(content.Put(CF_DIB, GlobalCopy(PackedDibOf(TwoColourBitmapFile(6, 4, kRed, kBlue)))));
+        ASSERT_TRUE(content.Put(CF_TEXT, TGlobalCopy(Bytes{'h', 'i', 0}).Release()));
+        ASSERT_TRUE(content.Put(CF_DIB, TGlobalCopy(PackedDibOf(TwoColourBitmapFile(6, 4, kRed, kBlue))).Release()));
         content.Close();
         picture.Assign(TClipboard());
         ASSERT_NE(dynamic_cast<TSafetyBitmap*>(picture.Graphic()), nullptr);
@@ -205,7 +197,7 @@ TEST_F(PictureEx, FromTheClipboardItTakesTheFirstPictureFormatThere)
     }
     {
         TClipboardContent content;
-        ASSERT_TRUE(content.Put(CF_TEXT, GlobalCopy(Bytes{'h', 'i', 0})));
+        ASSERT_TRUE(content.Put(CF_TEXT, TGlobalCopy(Bytes{'h', 'i', 0}).Release()));
         content.Close();
         TGraphic* kept = picture.Graphic();
         EXPECT_THROW(picture.Assign(TClipboard()), EAssignError);

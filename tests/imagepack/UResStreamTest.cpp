@@ -5,6 +5,7 @@
 
 #include "framework/runtime/Errors.h"
 #include "imagepack/UResStream.h"
+#include "tests/framework/runtime/RaisedMessage.h"
 #include "tests/imagepack/ResFileBuilder.h"
 #include "tests/support/TestSupport.h"
 
@@ -26,16 +27,6 @@ std::string Read(const std::string& resFile, const char* type, const char* name)
     return ReadAll(stream);
 }
 
-std::string RaisedMessage(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EResNotFound& error) {
-        return error.Message();
-    }
-    return {};
-}
-
 class ResStream : public ::testing::Test {
 protected:
     std::string Save(const TResFileBuilder& file)
@@ -53,7 +44,7 @@ TEST_F(ResStream, WithoutAFileTheProgramsOwnResourceIsRead)
     EXPECT_EQ(Read("", "DATA", "LOGO"), "module-data");
     EXPECT_EQ(Read(folder.File("missing.res"), kBitmap, "logo"), "module-logo");
     EXPECT_EQ(Read(folder.Path(), "data", "Logo"), "module-data");
-    EXPECT_EQ(RaisedMessage([] { TResStream("", "DATA", "NOWHERE"); }), "NOWHERE リソースが見つかりません");
+    EXPECT_EQ(MessageRaised<EResNotFound>([] { TResStream("", "DATA", "NOWHERE"); }), "NOWHERE リソースが見つかりません");
 }
 
 TEST_F(ResStream, AFileOverridesTheProgramAndItsCopyCanBeWritten)
@@ -120,8 +111,8 @@ TEST_F(ResStream, AFileWithoutTheResourceDoesNotFallBackToTheProgram)
     TResFileBuilder file;
     file.Add(ResText(L"DATA"), ResText(L"OTHER"), "other");
     Save(file);
-    EXPECT_EQ(RaisedMessage([this] { TResStream(path, "DATA", "LOGO"); }), "LOGO リソースが見つかりません");
-    EXPECT_EQ(RaisedMessage([this] { TResStream(path, "DATA", MAKEINTRESOURCEA(5)); }), "#5 リソースが見つかりません");
+    EXPECT_EQ(MessageRaised<EResNotFound>([this] { TResStream(path, "DATA", "LOGO"); }), "LOGO リソースが見つかりません");
+    EXPECT_EQ(MessageRaised<EResNotFound>([this] { TResStream(path, "DATA", MAKEINTRESOURCEA(5)); }), "#5 リソースが見つかりません");
 }
 
 TEST_F(ResStream, AnEmptyResourceIsAnEmptyStream)

@@ -110,12 +110,7 @@ TEST_F(ResourceImageLoader, AFileWithoutTheResourceRaisesNotFoundAndTheProgramIs
     TResFileBuilder without;
     without.Add(kBitmapType, ResText(L"OTHER"), BitmapResource(40, 40));
     ASSERT_TRUE(resFile.Save(without));
-    try {
-        loader.Load();
-        FAIL() << "loaded";
-    } catch (const EResNotFound& error) {
-        EXPECT_EQ(error.Message(), "LOGO リソースが見つかりません");
-    }
+    EXPECT_EQ(MessageRaised<EResNotFound>([this] { loader.Load(); }), "LOGO リソースが見つかりません");
     EXPECT_EQ(Size(), std::pair(30, 20));
     EXPECT_TRUE(picture.LoadedFromResource());
     EXPECT_EQ(changes, 1);

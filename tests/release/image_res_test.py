@@ -27,7 +27,7 @@ import logo_image  # noqa: E402
 import zcontainer  # noqa: E402
 
 TOOL = REPOSITORY / "tools" / "image_res.py"
-SEEDS = Path(__file__).resolve().parent / "fuzz" / "seeds"
+SEEDS = Path(__file__).resolve().parent / "corpus" / "bitmap" / "seeds"
 RESOURCE_COMPILER = sys.argv.pop(1) if len(sys.argv) > 1 else "i686-w64-mingw32-windres"
 DEFAULT_LOGO = REPOSITORY / "resources" / "bitmaps" / "LOGO.bmp"
 LOGOS = [DEFAULT_LOGO, SEEDS / "4-bit-2x2.bmp", SEEDS / "rle8-4x2.bmp", SEEDS / "top-down-32-bit-v5-1x2.bmp"]

@@ -4,56 +4,105 @@ and the conversion of logos, the container reader (what the updater
 carries) and the writer of logo resource files (image_res.py), whose every
 file must read back as the bitmap it was given.
 
-A damaged input must be read or refused with the reader's own error, quickly;
-any other exception is a fault. The seeds in fuzz/seeds are a minimal 32- and
-64-bit program made with the toolchain (an import by name, a version record,
-a manifest, a named raw-data resource and a bitmap) and small bitmaps of each
-header, depth and compression the check accepts, and a small PNG (with
-transparency), JPEG and GIF picture for the conversion. Inputs that once failed are
-kept in fuzz/found and read first; a new failure is written to the working
-folder for adding there. The container reader's seeds are the other seeds
-packed.
+Each reader has a corpus folder under corpus/, laid out as the C++ fuzz
+tests' are:
+  corpus/<reader>/seeds/        valid examples, which the reader must accept
+  corpus/<reader>/regressions/  inputs that once went wrong; the name says
+                                what the corpus's own reader must do:
+                                "refused-..." or "accepted-..."
+The seeds are a minimal 32- and 64-bit program made with the toolchain (an
+import by name, a version record, a manifest, a named raw-data resource and
+a bitmap), small bitmaps of each header, depth and compression the check
+accepts, a small PNG (with transparency), JPEG and GIF picture, and those
+files packed into containers.
+
+Every input, seed, regression or mutant, must be refused with the reader's
+own error or accepted with a result that keeps the reader's promise; any
+other exception, a broken promise or a slow read is a fault, and the input
+is written to the working folder for adding to the regressions. A run whose
+mutants were all accepted, or all refused, never reached one side of the
+reader's checks and fails too.
 """
 import random
 import struct
 import sys
-import tempfile
 import time
 import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "tools"))
-from bmp_file import BMPFormatError, read_bitmap_info  # noqa: E402
+from bmp_file import BI_BITFIELDS, BI_RGB, BI_RLE4, BI_RLE8, BMPFormatError, read_bitmap_info  # noqa: E402
 from image_res import image_res  # noqa: E402
 from logo_image import LogoError, carriable_logo  # noqa: E402
 from pe_image import PEFormatError, PEImage  # noqa: E402
-from zcontainer import ContainerError, pack, unpack  # noqa: E402
+from zcontainer import ContainerError, unpack  # noqa: E402
 
-SEEDS = HERE / "fuzz" / "seeds"
-FOUND = HERE / "fuzz" / "found"
+CORPUS = HERE / "corpus"
 ROUNDS = 3000
 SLOW_SECONDS = 2.0
 INTERESTING = (0, 1, 0x7F, 0x80, 0xFF, 0x7FFF, 0x8000, 0xFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF)
+COMPRESSIONS = {1: {BI_RGB}, 4: {BI_RGB, BI_RLE4}, 8: {BI_RGB, BI_RLE8}, 16: {BI_RGB, BI_BITFIELDS},
+                24: {BI_RGB}, 32: {BI_RGB, BI_BITFIELDS}}
+
+
+class BrokenPromise(Exception):
+    """A reader accepted an input and gave what it must not."""
+
+
+def promise(condition, what):
+    if not condition:
+        raise BrokenPromise(what)
 
 
 def read_program(data):
+    """Imports by name, resources within the file and a version of four
+    16-bit numbers."""
     image = PEImage(data)
-    image.imports()
-    image.resources()
-    image.product_version()
-    return image.is_stripped
+    for dll, functions in image.imports().items():
+        promise(isinstance(dll, str) and all(isinstance(f, str) for f in functions), f"imports {functions} of {dll}")
+    for *_, resource in image.resources():
+        promise(len(resource) <= len(data), "a resource larger than the file")
+    version = image.product_version()
+    promise(version is None or (len(version) == 4 and all(0 <= n <= 0xFFFF for n in version)),
+            f"a version of {version}")
+    promise(isinstance(image.is_stripped, bool), "no answer to whether the file is stripped")
+
+
+def check_bitmap(data):
+    """A size, a depth and a compression the updater draws."""
+    info = read_bitmap_info(data)
+    promise(info.width > 0 and info.height > 0, f"a size of {info.width} x {info.height}")
+    promise(info.compression in COMPRESSIONS.get(info.bits_per_pixel, ()),
+            f"compression {info.compression} at {info.bits_per_pixel} bits")
+
+
+def convert_logo(data):
+    """What is carried is a bitmap the check itself accepts, of the size
+    that conversion reported."""
+    logo = carriable_logo(data)
+    try:
+        carried = read_bitmap_info(logo.bitmap)
+    except BMPFormatError as error:
+        raise BrokenPromise(f"the carried bitmap is refused: {error}") from None
+    promise(carried == logo.info, f"carried {carried}, reported {logo.info}")
+
+
+def read_container(data):
+    """Exactly the declared number of bytes."""
+    unpacked = unpack(data)
+    promise(len(unpacked) == struct.unpack_from("<I", data, 13)[0], "not the declared size")
 
 
 def read_res_entries(data):
     """(type, name, data) of each entry of a compiled resource file, read
-    without the writer's code; AssertionError when the file is malformed."""
+    without the writer's code; BrokenPromise when the file is malformed."""
     entries = []
     at = 0
     while at < len(data):
-        assert at + 8 <= len(data), "an entry header cut short"
+        promise(at + 8 <= len(data), "an entry header cut short")
         size, header = struct.unpack_from("<II", data, at)
-        assert header >= 24 and at + header + size <= len(data), "an entry beyond the file's end"
+        promise(header >= 24 and at + header + size <= len(data), "an entry beyond the file's end")
         fields = []
         cursor = at + 8
         for _ in range(2):
@@ -73,15 +122,14 @@ def read_res_entries(data):
 
 
 def write_image_res(compress):
-    def check(bitmap):
+    """The file holds the empty entry and LOGO, the bitmap as given."""
+    def write(bitmap):
         entries = read_res_entries(image_res(bitmap, compress))
-        assert [(t, n) for t, n, _ in entries] == [(0, 0), (2, "LOGO")], entries
+        promise([(t, n) for t, n, _ in entries] == [(0, 0), (2, "LOGO")], f"entries {entries}")
         carried = entries[1][2]
-        if compress:
-            assert unpack(carried) == bitmap
-        else:
-            assert carried == bitmap[14:]
-    return check
+        promise((unpack(carried) if compress else carried) == (bitmap if compress else bitmap[14:]),
+                "LOGO is not the bitmap given")
+    return write
 
 
 def mutate(rng, data):
@@ -103,52 +151,74 @@ def mutate(rng, data):
     return bytes(data)
 
 
+# The reader whose outcome a corpus's regressions are named after.
+OWNERS = {"program": read_program, "bitmap": check_bitmap, "picture": convert_logo, "container": read_container}
+
+
+def corpus(reader, folder):
+    return sorted((CORPUS / reader / folder).glob("*"))
+
+
 class ReaderFuzz(unittest.TestCase):
-    def survive(self, reader, own_error, data, name):
+    def outcome(self, reader, own_error, data, name):
+        """The outcome, "accepted" or "refused"; a fault fails the test with the
+        input kept."""
         start = time.monotonic()
         try:
             reader(data)
+            result = "accepted"
         except own_error:
-            pass
+            result = "refused"
         except Exception as error:  # noqa: BLE001 - any other error is the fault looked for
             kept = Path.cwd() / f"fuzz-failure-{name}"
             kept.write_bytes(data)
             self.fail(f"{type(error).__name__}: {error} (input kept in {kept})")
         self.assertLess(time.monotonic() - start, SLOW_SECONDS, f"reading took too long (input {name})")
+        return result
 
-    def fuzz(self, reader, own_error, seeds, seed_number):
+    def fuzz(self, reader, own_error, readers, seed_number, order=None):
+        seeds = sorted((path for name in readers for path in corpus(name, "seeds")), key=order or (lambda _: 0))
         self.assertTrue(seeds, "no seeds")
-        for path in sorted(FOUND.glob("*")):
-            self.survive(reader, own_error, path.read_bytes(), path.name)
+        for path in seeds:
+            self.assertEqual(self.outcome(reader, own_error, path.read_bytes(), path.name), "accepted", path)
+        for name in readers:
+            for path in corpus(name, "regressions"):
+                expected = path.name.split("-", 1)[0]
+                self.assertIn(expected, ("accepted", "refused"), f"{path}: the name says no outcome")
+                got = self.outcome(reader, own_error, path.read_bytes(), path.name)
+                # The name speaks for the corpus's own reader; the others that
+                # share it must only read or refuse it cleanly.
+                if OWNERS[name] is reader:
+                    self.assertEqual(got, expected, path)
         rng = random.Random(seed_number)
-        for seed in seeds:
-            reader(seed.read_bytes())
+        outcomes = {"accepted": 0, "refused": 0}
         for round_number in range(ROUNDS):
             seed = rng.choice(seeds)
-            self.survive(reader, own_error, mutate(rng, seed.read_bytes()), f"{seed.stem}-{round_number}")
+            outcomes[self.outcome(reader, own_error, mutate(rng, seed.read_bytes()), f"{seed.stem}-{round_number}")] += 1
+        self.assertGreater(outcomes["accepted"], 0, "no mutant was accepted")
+        self.assertGreater(outcomes["refused"], 0, "no mutant was refused")
 
     def test_executable_reader(self):
-        self.fuzz(read_program, PEFormatError, sorted(SEEDS.glob("*.exe")), 15)
+        self.fuzz(read_program, PEFormatError, ["program"], 15)
 
     def test_bitmap_check(self):
-        self.fuzz(read_bitmap_info, BMPFormatError, sorted(SEEDS.glob("*.bmp")), 16)
+        self.fuzz(check_bitmap, BMPFormatError, ["bitmap"], 16)
 
     def test_container_reader(self):
-        with tempfile.TemporaryDirectory(prefix="container-seeds-") as folder:
-            seeds = []
-            for seed in sorted(SEEDS.glob("*")):
-                packed = Path(folder) / f"{seed.name}.z"
-                packed.write_bytes(pack(seed.read_bytes()))
-                seeds.append(packed)
-            self.fuzz(unpack, ContainerError, seeds, 19)
+        self.fuzz(read_container, ContainerError, ["container"], 19)
+
+    def test_container_seeds_hold_the_other_seeds(self):
+        for packed in corpus("container", "seeds"):
+            reader, name = packed.stem.split("--", 1)
+            self.assertEqual(unpack(packed.read_bytes()), (CORPUS / reader / "seeds" / name).read_bytes(), packed)
 
     def test_logo_conversion(self):
-        seeds = [seed for kind in ("bmp", "png", "jpg", "gif") for seed in sorted(SEEDS.glob(f"*.{kind}"))]
-        self.fuzz(carriable_logo, LogoError, seeds, 20)
+        kinds = [".bmp", ".png", ".jpg", ".gif"]
+        self.fuzz(convert_logo, LogoError, ["bitmap", "picture"], 20, lambda path: kinds.index(path.suffix))
 
     def test_logo_resource_file_writer(self):
-        self.fuzz(write_image_res(False), BMPFormatError, sorted(SEEDS.glob("*.bmp")), 17)
-        self.fuzz(write_image_res(True), BMPFormatError, sorted(SEEDS.glob("*.bmp")), 18)
+        self.fuzz(write_image_res(False), BMPFormatError, ["bitmap"], 17)
+        self.fuzz(write_image_res(True), BMPFormatError, ["bitmap"], 18)
 
 
 if __name__ == "__main__":

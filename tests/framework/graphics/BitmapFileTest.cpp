@@ -3,7 +3,7 @@
 #include "framework/graphics/Bitmap.h"
 #include "framework/graphics/BitmapFile.h"
 #include "framework/graphics/DecodeLimit.h"
-#include "tests/framework/graphics/GraphicsTestSupport.h"
+#include "framework/runtime/Handles.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -33,19 +33,6 @@ void PrintTo(const TLoadCase& loadCase, std::ostream* out)
 
 class BitmapFileKinds : public testing::TestWithParam<TLoadCase> {};
 
-void ExpectSamePixels(const TRenderTarget& mine, const TRenderTarget& theirs, int width, int height)
-{
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (mine.Pixel(x, y) != theirs.Pixel(x, y)) {
-                ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << mine.Pixel(x, y) << " instead of "
-                              << theirs.Pixel(x, y);
-                return;
-            }
-        }
-    }
-}
-
 TEST_P(BitmapFileKinds, LoadAndDrawLikeThePlatform)
 {
     const TLoadCase& loadCase = GetParam();
@@ -61,26 +48,18 @@ TEST_P(BitmapFileKinds, LoadAndDrawLikeThePlatform)
     EXPECT_EQ(bitmap.PixelFormat(), loadCase.format);
     EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::DIB);
 
-    TRenderTarget mine(kWidth, kHeight, RGB(1, 2, 3));
-    mine.Draw(bitmap);
-    {
-        SCOPED_TRACE("the platform's drawing of the file data");
-        TRenderTarget drawn(kWidth, kHeight, RGB(1, 2, 3));
-        drawn.DrawFileData(file);
-        ExpectSamePixels(mine, drawn, kWidth, kHeight);
-    }
+    const std::vector<DWORD> mine = Rendered(bitmap, RGB(1, 2, 3));
+    EXPECT_EQ(mine, DrawnByPlatform(file, kWidth, kHeight)) << "the platform's drawing of the file data";
     if (loadCase.loaderDefect) {
         RecordProperty("platform_loader_not_compared", loadCase.loaderDefect);
         return;
     }
-    SCOPED_TRACE("the platform's file loader");
-    auto* platform = static_cast<HBITMAP>(
-        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    ASSERT_NE(platform, nullptr);
+    const TGdiObject<HBITMAP> platform(static_cast<HBITMAP>(
+        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    ASSERT_TRUE(platform);
     TRenderTarget loaded(kWidth, kHeight, RGB(1, 2, 3));
-    loaded.Blit(platform);
-    DeleteObject(platform);
-    ExpectSamePixels(mine, loaded, kWidth, kHeight);
+    loaded.Blit(platform.Get());
+    EXPECT_EQ(mine, loaded.Pixels()) << "the platform's file loader";
 }
 
 const DWORD k565[] = {0xF800, 0x07E0, 0x001F};
@@ -122,15 +101,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 std::vector<DWORD> PixelsOfFile(const std::vector<std::uint8_t>& file)
 {
-    TMemoryStream stream = StreamOf(file);
     TBitmap bitmap;
-    bitmap.LoadFromStream(stream);
+    LoadBytes(bitmap, file);
     TRenderTarget target(bitmap.Width(), bitmap.Height());
     target.Draw(bitmap);
     return target.Pixels();
 }
 
 const TBitmapFileKind kEight{"info8", Header::Info, 8};
+
+// The message of the invalid-image error that loading the file raised.
+std::string ErrorOf(const Bytes& file)
+{
+    TBitmap bitmap;
+    return MessageRaised<EInvalidGraphic>([&] { LoadBytes(bitmap, file); });
+}
 
 TEST(BitmapFile, ThePixelOffsetIsComputedWhenTheHeaderHasNone)
 {
@@ -171,14 +156,7 @@ TEST(BitmapFile, DataThatIsNoBitmapRaisesTheInvalidImageError)
 {
     std::vector<std::uint8_t> file = MakeBitmapFile(kEight, kWidth, kHeight);
     file[0] = 'X';
-    TMemoryStream stream = StreamOf(file);
-    TBitmap bitmap;
-    try {
-        bitmap.LoadFromStream(stream);
-        FAIL() << "no error";
-    } catch (const EInvalidGraphic& error) {
-        EXPECT_EQ(error.Message(), "ビットマップイメージが不正です");
-    }
+    EXPECT_EQ(ErrorOf(file), "ビットマップイメージが不正です");
 }
 
 TEST(BitmapFile, DamagedHeadersAreRejected)
@@ -186,9 +164,8 @@ TEST(BitmapFile, DamagedHeadersAreRejected)
     auto rejects = [](std::size_t at, std::uint8_t value) {
         std::vector<std::uint8_t> file = MakeBitmapFile(kEight, kWidth, kHeight);
         file[at] = value;
-        TMemoryStream stream = StreamOf(file);
         TBitmap bitmap;
-        EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic) << "byte " << at << " = " << int(value);
+        EXPECT_THROW(LoadBytes(bitmap, file), EInvalidGraphic) << "byte " << at << " = " << int(value);
     };
     rejects(14, 20);   // header size of no known kind
     rejects(28, 7);    // bit count
@@ -202,9 +179,8 @@ TEST(BitmapFile, ATruncatedBitmapRaisesTheReadError)
 {
     std::vector<std::uint8_t> file = MakeBitmapFile(kEight, kWidth, kHeight);
     file.resize(file.size() - 5);
-    TMemoryStream stream = StreamOf(file);
     TBitmap bitmap;
-    EXPECT_THROW(bitmap.LoadFromStream(stream), EReadError);
+    EXPECT_THROW(LoadBytes(bitmap, file), EReadError);
 }
 
 TEST(BitmapFile, RunsThatLeaveTheImageAreClippedAndDamagedRunsEndTheDecoding)
@@ -221,9 +197,8 @@ TEST(BitmapFile, RunsThatLeaveTheImageAreClippedAndDamagedRunsEndTheDecoding)
     DWORD size = static_cast<DWORD>(runs.size());
     std::memcpy(&file[14 + 20], &size, 4);
 
-    TMemoryStream stream = StreamOf(file);
     TBitmap bitmap;
-    bitmap.LoadFromStream(stream);
+    LoadBytes(bitmap, file);
     const auto* bottom = static_cast<const std::uint8_t*>(bitmap.ScanLine(2));
     const auto* middle = static_cast<const std::uint8_t*>(bitmap.ScanLine(1));
     EXPECT_EQ(std::vector<int>(bottom, bottom + 4), (std::vector<int>{7, 7, 7, 7}));
@@ -247,18 +222,6 @@ std::vector<std::uint8_t> EmptyRunLengthFile(std::int32_t width, std::int32_t he
     return file;
 }
 
-std::string ErrorOf(const std::vector<std::uint8_t>& file)
-{
-    TMemoryStream stream = StreamOf(file);
-    TBitmap bitmap;
-    try {
-        bitmap.LoadFromStream(stream);
-    } catch (const EInvalidGraphic& error) {
-        return error.Message();
-    }
-    return "no error";
-}
-
 TEST(BitmapFile, ThePictureSizeIsHeldToTheDecodeLimitBeforeAnythingIsAllocated)
 {
     EXPECT_EQ(ErrorOf(EmptyRunLengthFile(4096, 4096)), "no error");
@@ -269,9 +232,8 @@ TEST(BitmapFile, ThePictureSizeIsHeldToTheDecodeLimitBeforeAnythingIsAllocated)
     std::vector<std::uint8_t> file = EmptyRunLengthFile(16, 16);
     const DWORD declared = 0x7FFFFFFF;
     std::memcpy(&file[34], &declared, 4);
-    TMemoryStream stream = StreamOf(file);
     TBitmap bitmap;
-    EXPECT_THROW(bitmap.LoadFromStream(stream), EReadError);
+    EXPECT_THROW(LoadBytes(bitmap, file), EReadError);
 }
 
 TEST(BitmapFile, MovesPastTheRightEdgeStayThereUntilTheRowEnds)

@@ -30,19 +30,10 @@ void LoadFromMemoryStream(const TFuzzBytes& input)
 
 void LoadFromClipboardDib(const TFuzzBytes& input)
 {
-    const TFuzzBytes packed = PackedDib(input);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, packed.size());
-    ASSERT_NE(block, nullptr);
-    if (!packed.empty()) {
-        std::memcpy(GlobalLock(block), packed.data(), packed.size());
-        GlobalUnlock(block);
-    }
-    struct TFree {
-        HGLOBAL block;
-        ~TFree() { GlobalFree(block); }
-    } release{block};
+    const TGlobalCopy block(PackedDib(input));
+    ASSERT_NE(block.Get(), nullptr);
     TBitmap bitmap;
-    bitmap.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+    bitmap.LoadFromClipboardFormat(CF_DIB, block.Get(), nullptr);
     CheckAcceptedPicture(bitmap);
 }
 

@@ -16,15 +16,7 @@ const TBitmapFileKind kEightBit{"info8", Header::Info, 8};
 
 void Load(TBitmap& bitmap, const TBitmapFileKind& kind, int width = 5, int height = 4)
 {
-    TMemoryStream stream = StreamOf(MakeBitmapFile(kind, width, height));
-    bitmap.LoadFromStream(stream);
-}
-
-std::vector<DWORD> Rendered(TGraphic& graphic)
-{
-    TRenderTarget target(graphic.Width(), graphic.Height());
-    target.Draw(graphic);
-    return target.Pixels();
+    LoadBytes(bitmap, MakeBitmapFile(kind, width, height));
 }
 
 // A bitmap of solid colour, drawn through its canvas.
@@ -247,25 +239,15 @@ TEST(BitmapTransparency, AMonochromeBitmapDrawsBlackAndWhiteWhateverTheCanvasCol
     EXPECT_EQ(transparent.Pixel(1, 0), Rgb(RGB(0, 128, 0)));
 }
 
-HGLOBAL GlobalCopy(const std::vector<std::uint8_t>& bytes)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    return block;
-}
-
 TEST(BitmapClipboard, ADeviceIndependentBitmapLoadsWithoutAFileHeader)
 {
     const std::vector<std::uint8_t> file = MakeBitmapFile(kEightBit, 7, 5);
     TBitmap fromFile;
-    TMemoryStream stream = StreamOf(file);
-    fromFile.LoadFromStream(stream);
+    LoadBytes(fromFile, file);
 
-    HGLOBAL block = GlobalCopy(PackedDibOf(file));
+    const TGlobalCopy block(PackedDibOf(file));
     TBitmap fromClipboard;
-    fromClipboard.LoadFromClipboardFormat(CF_DIB, block, nullptr);
-    GlobalFree(block);
+    fromClipboard.LoadFromClipboardFormat(CF_DIB, block.Get(), nullptr);
     EXPECT_EQ(fromClipboard.PixelFormat(), TPixelFormat::Bit8);
     EXPECT_EQ(Rendered(fromClipboard), Rendered(fromFile));
 }

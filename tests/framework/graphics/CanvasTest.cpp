@@ -9,16 +9,16 @@ namespace {
 TEST(CanvasClip, AnExcludedRectangleIsLeftByLaterDrawing)
 {
     TRenderTarget target(8, 8, RGB(0, 0, 0));
-    TCanvas canvas;
-    canvas.SetHandle(target.Dc());
-    const RECT hole{2, 2, 5, 5};
-    ASSERT_TRUE(canvas.IsRectVisible(hole));
-    canvas.ExcludeClipRect(hole);
-    EXPECT_FALSE(canvas.IsRectVisible(hole));
-    EXPECT_TRUE(canvas.IsRectVisible(RECT{0, 0, 3, 3}));
-    canvas.Brush().SetColor(clWhite);
-    canvas.FillRect(RECT{0, 0, 8, 8});
-    canvas.SetHandle(nullptr);
+    {
+        TAttachedCanvas canvas(target.Dc());
+        const RECT hole{2, 2, 5, 5};
+        ASSERT_TRUE(canvas.IsRectVisible(hole));
+        canvas.ExcludeClipRect(hole);
+        EXPECT_FALSE(canvas.IsRectVisible(hole));
+        EXPECT_TRUE(canvas.IsRectVisible(RECT{0, 0, 3, 3}));
+        canvas.Brush().SetColor(clWhite);
+        canvas.FillRect(RECT{0, 0, 8, 8});
+    }
     EXPECT_EQ(target.Pixel(1, 1), Rgb(RGB(255, 255, 255)));
     EXPECT_EQ(target.Pixel(2, 2), 0u);
     EXPECT_EQ(target.Pixel(4, 4), 0u);

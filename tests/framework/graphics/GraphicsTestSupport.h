@@ -6,46 +6,42 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/graphics/Canvas.h"
 #include "framework/graphics/Graphic.h"
+#include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
+#include "tests/framework/runtime/RaisedMessage.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A canvas on a device context the test owns.
+class TAttachedCanvas : public TCanvas {
+public:
+    explicit TAttachedCanvas(HDC dc) { SetHandle(dc); }
+    ~TAttachedCanvas() override { SetHandle(nullptr); }
+};
 
 // A 32-bit top-down section with its own context: what drawing leaves in it
 // is read back independently of the classes under test.
 class TRenderTarget {
 public:
-    TRenderTarget(int width, int height, COLORREF background = RGB(255, 255, 255)) : width_(width), height_(height)
+    TRenderTarget(int width, int height, COLORREF background = RGB(255, 255, 255))
+        : width_(width), height_(height), bitmap_(MakeSection(width, height, bits_)),
+          selected_(dc_.Handle(), bitmap_.Get())
     {
-        BITMAPINFO info{};
-        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        dc_ = CreateCompatibleDC(nullptr);
-        old_ = SelectObject(dc_, bitmap_);
-        HBRUSH brush = CreateSolidBrush(background);
-        RECT all{0, 0, width, height};
-        FillRect(dc_, &all, brush);
-        DeleteObject(brush);
-    }
-    ~TRenderTarget()
-    {
-        SelectObject(dc_, old_);
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
+        const TGdiObject<HBRUSH> brush(CreateSolidBrush(background));
+        const RECT all{0, 0, width, height};
+        FillRect(dc_.Handle(), &all, brush.Get());
     }
     TRenderTarget(const TRenderTarget&) = delete;
     TRenderTarget& operator=(const TRenderTarget&) = delete;
 
-    HDC Dc() const { return dc_; }
+    HDC Dc() const { return dc_.Handle(); }
 
-    void Draw(TGraphic& graphic, const RECT& rect)
-    {
-        TCanvas canvas;
-        canvas.SetHandle(dc_);
-        canvas.StretchDraw(rect, graphic);
-        canvas.SetHandle(nullptr);
-    }
+    void Draw(TGraphic& graphic, const RECT& rect) { TAttachedCanvas(Dc()).StretchDraw(rect, graphic); }
     void Draw(TGraphic& graphic) { Draw(graphic, RECT{0, 0, graphic.Width(), graphic.Height()}); }
 
     // The platform's own drawing of bitmap file data, through its headers.
@@ -53,18 +49,16 @@ public:
     {
         DWORD offset;
         std::memcpy(&offset, &file[10], 4);
-        StretchDIBits(dc_, 0, 0, width_, height_, 0, 0, width_, height_, &file[offset],
+        StretchDIBits(Dc(), 0, 0, width_, height_, 0, 0, width_, height_, &file[offset],
                       reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY);
     }
 
     // A bitmap handle copied 1:1 to the top-left corner.
     void Blit(HBITMAP bitmap)
     {
-        HDC source = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(source, bitmap);
-        BitBlt(dc_, 0, 0, width_, height_, source, 0, 0, SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
+        const TMemoryDC source;
+        const TSelectedObject selected(source.Handle(), bitmap);
+        BitBlt(Dc(), 0, 0, width_, height_, source.Handle(), 0, 0, SRCCOPY);
     }
 
     // 0x00RRGGBB.
@@ -83,12 +77,19 @@ public:
     }
 
 private:
+    static HBITMAP MakeSection(int width, int height, DWORD*& bits)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    }
+
     int width_;
     int height_;
     DWORD* bits_ = nullptr;
-    HBITMAP bitmap_;
-    HDC dc_;
-    HGDIOBJ old_;
+    TGdiObject<HBITMAP> bitmap_;
+    TMemoryDC dc_;
+    TSelectedObject selected_;
 };
 
 // 0x00RRGGBB of a COLORREF, the form TRenderTarget answers.
@@ -105,15 +106,65 @@ inline TMemoryStream StreamOf(const std::vector<std::uint8_t>& bytes)
     return stream;
 }
 
+// Anything that loads from a stream (a graphic, a DIB) loaded from the bytes.
+template <class T>
+void LoadBytes(T& target, const Bytes& data)
+{
+    TMemoryStream stream = StreamOf(data);
+    target.LoadFromStream(stream);
+}
+
 // A graphic of the given class read from the bytes of a file.
 template <class T>
-std::unique_ptr<T> Loaded(const std::vector<std::uint8_t>& data)
+std::unique_ptr<T> Loaded(const Bytes& data)
 {
     auto graphic = std::make_unique<T>();
-    TMemoryStream stream = StreamOf(data);
-    graphic->LoadFromStream(stream);
+    LoadBytes(*graphic, data);
     return graphic;
 }
+
+// The graphic drawn 1:1 over the background.
+inline std::vector<DWORD> Rendered(TGraphic& graphic, COLORREF background = RGB(255, 255, 255))
+{
+    TRenderTarget target(graphic.Width(), graphic.Height(), background);
+    target.Draw(graphic);
+    return target.Pixels();
+}
+
+// The platform's own drawing of bitmap file data of the size.
+inline std::vector<DWORD> DrawnByPlatform(const Bytes& file, int width, int height)
+{
+    TRenderTarget target(width, height, RGB(1, 2, 3));
+    target.DrawFileData(file);
+    return target.Pixels();
+}
+
+// The bytes in a block of moveable global memory, as the clipboard holds
+// them; freed with the object unless handed on.
+class TGlobalCopy {
+public:
+    explicit TGlobalCopy(const Bytes& bytes) : block_(GlobalAlloc(GMEM_MOVEABLE, bytes.size()))
+    {
+        if (block_ && !bytes.empty()) {
+            std::memcpy(GlobalLock(block_), bytes.data(), bytes.size());
+            GlobalUnlock(block_);
+        }
+    }
+    ~TGlobalCopy()
+    {
+        if (block_)
+            GlobalFree(block_);
+    }
+    TGlobalCopy(const TGlobalCopy&) = delete;
+    TGlobalCopy& operator=(const TGlobalCopy&) = delete;
+
+    HGLOBAL Get() const { return block_; }
+    // For a new holder, the clipboard say.
+    HGLOBAL Release() { return std::exchange(block_, nullptr); }
+
+private:
+    HGLOBAL block_;
+};
 
 inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {

@@ -9,8 +9,6 @@
 #include "framework/graphics/JpegImage.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/framework/graphics/JpegEncoder.h"
-#include "tests/framework/graphics/GraphicsTestSupport.h"
-#include "tests/framework/graphics/JpegEncoder.h"
 
 namespace {
 
@@ -59,8 +57,7 @@ TEST(JPEGImage, DecodesColourAndGreyToTheirPixelsWithinJpegTolerance)
         SCOPED_TRACE(grey ? "grey" : "colour");
         const std::vector<std::uint8_t> source = Gradient(grey);
         TJPEGImage image;
-        TMemoryStream stream = StreamOf(EncodeJpeg(source, kWidth, kHeight, grey, 95));
-        image.LoadFromStream(stream);
+        LoadBytes(image, EncodeJpeg(source, kWidth, kHeight, grey, 95));
         ASSERT_EQ(image.Width(), kWidth);
         ASSERT_EQ(image.Height(), kHeight);
         TRenderTarget target(kWidth, kHeight);
@@ -72,8 +69,7 @@ TEST(JPEGImage, DecodesColourAndGreyToTheirPixelsWithinJpegTolerance)
 TEST(JPEGImage, ABitmapAssignedFromItHoldsTheDecodedPixels)
 {
     TJPEGImage image;
-    TMemoryStream stream = StreamOf(EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90));
-    image.LoadFromStream(stream);
+    LoadBytes(image, EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90));
     TRenderTarget drawn(kWidth, kHeight);
     drawn.Draw(image);
 
@@ -89,8 +85,7 @@ TEST(JPEGImage, KeepsItsDataForSavingAndLayouts)
 {
     const std::vector<std::uint8_t> data = EncodeJpeg(Gradient(true), kWidth, kHeight, true, 80);
     TJPEGImage image;
-    TMemoryStream source = StreamOf(data);
-    image.LoadFromStream(source);
+    LoadBytes(image, data);
 
     TMemoryStream saved;
     image.SaveToStream(saved);
@@ -111,13 +106,7 @@ TEST(JPEGImage, DamagedDataRaisesTheDecodersErrorAsAnInvalidGraphic)
     std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90);
     data[0] = 0;
     TJPEGImage image;
-    TMemoryStream stream = StreamOf(data);
-    try {
-        image.LoadFromStream(stream);
-        FAIL() << "no error";
-    } catch (const EInvalidGraphic& error) {
-        EXPECT_NE(dynamic_cast<const EJPEGError*>(&error), nullptr) << error.Message();
-    }
+    EXPECT_THROW(LoadBytes(image, data), EJPEGError);
     EXPECT_TRUE(image.Empty());
 }
 
@@ -130,13 +119,7 @@ TEST(JPEGImage, APictureBeyondTheDecodeLimitIsRefusedBeforeItIsDecoded)
     const std::uint8_t size[] = {0x10, 0x00, 0x10, 0x01}; // 4096 rows of 4097
     std::copy(std::begin(size), std::end(size), frame + 5);
     TJPEGImage image;
-    TMemoryStream stream = StreamOf(data);
-    try {
-        image.LoadFromStream(stream);
-        FAIL() << "no error";
-    } catch (const EJPEGError& error) {
-        EXPECT_EQ(error.Message(), PictureTooLargeMessage(4097, 4096));
-    }
+    EXPECT_EQ(MessageRaised<EJPEGError>([&] { LoadBytes(image, data); }), PictureTooLargeMessage(4097, 4096));
     EXPECT_TRUE(image.Empty());
 }
 

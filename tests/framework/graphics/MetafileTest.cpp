@@ -3,7 +3,7 @@
 #include "framework/graphics/Icon.h"
 #include "framework/graphics/Metafile.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
-#include "tests/framework/graphics/GraphicsTestSupport.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -81,8 +81,7 @@ TEST(Metafile, TheStreamFormLoadsTheSamePicture)
     target.Draw(copy, RECT{0, 0, 40, 20});
     ExpectHalves(target, RECT{0, 0, 40, 20}, RGB(0, 255, 0));
 
-    TMemoryStream garbage = StreamOf(std::vector<std::uint8_t>(100, 7));
-    EXPECT_THROW(copy.LoadFromStream(garbage), EInvalidGraphic);
+    EXPECT_THROW(LoadBytes(copy, std::vector<std::uint8_t>(100, 7)), EInvalidGraphic);
 }
 
 TEST(Metafile, AssignmentAndTheClipboardMakeCopies)
@@ -131,9 +130,8 @@ TEST(Metafile, RecordsThatPlaybackCannotTrustAreRefused)
     const auto records = Records(data);
     ASSERT_EQ(records.back().second, DWORD(EMR_EOF));
     auto refuses = [](std::vector<std::uint8_t> changed, const char* what) {
-        TMemoryStream stream = StreamOf(changed);
         TMetafile copy;
-        EXPECT_THROW(copy.LoadFromStream(stream), EInvalidGraphic) << what;
+        EXPECT_THROW(LoadBytes(copy, changed), EInvalidGraphic) << what;
     };
     auto withField = [&data](std::size_t at, DWORD value) {
         std::vector<std::uint8_t> changed = data;
@@ -163,9 +161,8 @@ TEST(Metafile, RecordsThatPlaybackCannotTrustAreRefused)
     refuses(withField(offsetof(ENHMETAHEADER, rclFrame.right), 0), "a frame of no width");
     refuses(withField(offsetof(ENHMETAHEADER, rclFrame.bottom), 1u << 30), "a frame beyond the decode limit");
 
-    TMemoryStream stream = StreamOf(data);
     TMetafile copy;
-    copy.LoadFromStream(stream);
+    LoadBytes(copy, data);
     EXPECT_FALSE(copy.Empty());
 }
 
@@ -210,8 +207,7 @@ std::vector<std::uint8_t> IconFile()
 TEST(Icon, DrawsThroughItsMask)
 {
     TIcon icon;
-    TMemoryStream stream = StreamOf(IconFile());
-    icon.LoadFromStream(stream);
+    LoadBytes(icon, IconFile());
     ASSERT_FALSE(icon.Empty());
     EXPECT_TRUE(icon.Transparent());
     TRenderTarget target(icon.Width(), icon.Height(), RGB(0, 255, 0));
@@ -230,9 +226,8 @@ TEST(Icon, AnImageHeaderThatClaimsMoreThanItsDataIsRejected)
     auto rejects = [](std::size_t at, std::int32_t value, const char* what) {
         std::vector<std::uint8_t> file = IconFile();
         std::memcpy(&file[22 + at], &value, 4);
-        TMemoryStream stream = StreamOf(file);
         TIcon icon;
-        EXPECT_THROW(icon.LoadFromStream(stream), EInvalidGraphic) << what;
+        EXPECT_THROW(LoadBytes(icon, file), EInvalidGraphic) << what;
     };
     rejects(8, 2 * 17, "a row more than the data holds");
     rejects(8, (1 << 27) + 1, "rows far beyond the data");
@@ -269,9 +264,8 @@ std::vector<std::uint8_t> BitFieldIconImage(DWORD colors, bool withTable)
 TEST(Icon, ABitFieldImageKeepsItsColourTableBeforeItsPixels)
 {
     auto drawn = [](const std::vector<std::uint8_t>& image) {
-        TMemoryStream stream = StreamOf(image);
         TIcon icon;
-        icon.LoadFromStream(stream);
+        LoadBytes(icon, image);
         TRenderTarget target(16, 16, RGB(0, 255, 0));
         target.Draw(icon);
         return target.Pixels();
@@ -282,9 +276,8 @@ TEST(Icon, ABitFieldImageKeepsItsColourTableBeforeItsPixels)
     EXPECT_EQ(drawn(BitFieldIconImage(16, true)), plain);
     // Without the table it announces, the pixels and mask would be read
     // past the data.
-    TMemoryStream stream = StreamOf(BitFieldIconImage(16, false));
     TIcon icon;
-    EXPECT_THROW(icon.LoadFromStream(stream), EInvalidGraphic);
+    EXPECT_THROW(LoadBytes(icon, BitFieldIconImage(16, false)), EInvalidGraphic);
 }
 
 TEST(Icon, DataThatIsNoIconIsRejected)
@@ -292,8 +285,7 @@ TEST(Icon, DataThatIsNoIconIsRejected)
     TIcon icon;
     std::vector<std::uint8_t> file = IconFile();
     file[18] = 0xFF; // the image's offset points outside the data
-    TMemoryStream stream = StreamOf(file);
-    EXPECT_THROW(icon.LoadFromStream(stream), EInvalidGraphic);
+    EXPECT_THROW(LoadBytes(icon, file), EInvalidGraphic);
     EXPECT_TRUE(icon.Empty());
 }
 

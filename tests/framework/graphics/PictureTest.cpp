@@ -85,17 +85,14 @@ TEST(Picture, TakesTheClassOfAFileFromTheRegistry)
 TEST(Picture, ClipboardFormatsNeedARegisteredClass)
 {
     const std::vector<std::uint8_t> dib = PackedDibOf(MakeBitmapFile({"info24", TBitmapFileKind::Header::Info, 24}, 2, 2));
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, dib.size());
-    std::memcpy(GlobalLock(block), dib.data(), dib.size());
-    GlobalUnlock(block);
+    const TGlobalCopy block(dib);
 
     TPicture picture;
-    EXPECT_THROW(picture.LoadFromClipboardFormat(CF_DIB, block, nullptr), EInvalidGraphic);
+    EXPECT_THROW(picture.LoadFromClipboardFormat(CF_DIB, block.Get(), nullptr), EInvalidGraphic);
     TPicture::RegisterClipboardFormat(CF_DIB, Second);
     EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_DIB));
-    picture.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+    picture.LoadFromClipboardFormat(CF_DIB, block.Get(), nullptr);
     TPicture::UnregisterGraphicClass(Second);
-    GlobalFree(block);
     EXPECT_EQ(picture.Graphic()->ClassName(), "TSecondBitmap");
     EXPECT_EQ(picture.Width(), 2);
     EXPECT_FALSE(TPicture::SupportsClipboardFormat(CF_DIB));
@@ -163,8 +160,7 @@ TEST(Picture, StoresItsGraphicWithTheClassName)
 {
     TPicture source;
     TBitmap& bitmap = source.Bitmap();
-    TMemoryStream stream = StreamOf(MakeBitmapFile({"info4", TBitmapFileKind::Header::Info, 4}, 6, 5));
-    bitmap.LoadFromStream(stream);
+    LoadBytes(bitmap, MakeBitmapFile({"info4", TBitmapFileKind::Header::Info, 4}, 6, 5));
     const TLayoutValue stored = StoredData(source);
     ASSERT_EQ(stored.kind, TLayoutValue::Kind::Binary);
     EXPECT_EQ(std::string(stored.bytes.begin() + 1, stored.bytes.begin() + 8), "TBitmap");
@@ -188,8 +184,7 @@ TEST(Picture, StoresItsGraphicWithTheClassName)
 TEST(Picture, AGlyphBitmapStoresItsOwnData)
 {
     TBitmap glyph;
-    TMemoryStream stream = StreamOf(MakeBitmapFile({"info8", TBitmapFileKind::Header::Info, 8}, 17, 17));
-    glyph.LoadFromStream(stream);
+    LoadBytes(glyph, MakeBitmapFile({"info8", TBitmapFileKind::Header::Info, 8}, 17, 17));
     TBitmap copy;
     ReadData(copy, StoredData(glyph));
     EXPECT_EQ(copy.Width(), 17);
