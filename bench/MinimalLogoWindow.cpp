@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "framework/runtime/Handles.h"
+#include "framework/runtime/StartupMarks.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         BITMAP shape;
         GetObjectA(logo, sizeof shape, &shape);
         BitBlt(dc.Handle(), 0, 0, shape.bmWidth, shape.bmHeight, memory.Handle(), 0, 0, SRCCOPY);
+        MarkStartup(TStartupMark::FirstImagePainted);
         return 0;
     }
     case WM_DESTROY: PostQuitMessage(0); return 0;
@@ -35,6 +37,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    MarkStartup(TStartupMark::Entry);
     const TGdiObject<HBITMAP> logo(
         static_cast<HBITMAP>(LoadImageA(instance, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!logo)

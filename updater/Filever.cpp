@@ -3,6 +3,14 @@
 #include <exception>
 #include <utility>
 
+#include "framework/runtime/SystemLibrary.h"
+
+namespace {
+
+constexpr const char* kVersionLibrary = "version.dll";
+
+} // namespace
+
 TFileVer::TFileVer(std::string fileName)
 {
     SetFileName(std::move(fileName));
@@ -19,21 +27,26 @@ bool TFileVer::LoadInfo()
     if (info_)
         return true;
     // The name is passed whole: a fixed name buffer would cut long paths.
+    auto* sizeOf = SystemFunction<decltype(GetFileVersionInfoSizeA)>(kVersionLibrary, "GetFileVersionInfoSizeA");
+    auto* read = SystemFunction<decltype(GetFileVersionInfoA)>(kVersionLibrary, "GetFileVersionInfoA");
+    if (!sizeOf || !read)
+        return false;
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(fileName_.c_str(), &handle);
+    const DWORD size = sizeOf(fileName_.c_str(), &handle);
     if (size == 0)
         return false;
     info_ = std::make_unique<std::uint8_t[]>(size);
-    if (!GetFileVersionInfoA(fileName_.c_str(), handle, size, info_.get()))
+    if (!read(fileName_.c_str(), handle, size, info_.get()))
         FreeInfo();
     return info_ != nullptr;
 }
 
 const VS_FIXEDFILEINFO* TFileVer::GetFixedInfo()
 {
+    auto* query = SystemFunction<decltype(VerQueryValueA)>(kVersionLibrary, "VerQueryValueA");
     void* fixed = nullptr;
     UINT length = 0;
-    if (LoadInfo() && VerQueryValueA(info_.get(), "\\", &fixed, &length))
+    if (query && LoadInfo() && query(info_.get(), "\\", &fixed, &length))
         return static_cast<const VS_FIXEDFILEINFO*>(fixed);
     return nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "framework/controls/DirectoryListBox.h"
 #include "framework/controls/ListPictures.h"
+#include "framework/runtime/SystemLibrary.h"
 
 namespace {
 
@@ -17,9 +18,10 @@ std::string VolumeLabel(const std::string& root)
 
 std::string NetworkName(const std::string& drive)
 {
+    auto* connection = SystemFunction<decltype(WNetGetConnectionA)>("mpr.dll", "WNetGetConnectionA");
     char name[MAX_PATH + 1] = {};
     DWORD size = sizeof name;
-    if (WNetGetConnectionA(drive.c_str(), name, &size) != NO_ERROR)
+    if (!connection || connection(drive.c_str(), name, &size) != NO_ERROR)
         return {};
     return name;
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "framework/runtime/SystemLibrary.h"
+
 TProgressBar::TProgressBar(TComponent* owner) : TWinControl(owner)
 {
     SetBounds(0, 0, 150, 16);
@@ -11,8 +13,11 @@ TProgressBar::TProgressBar(TComponent* owner) : TWinControl(owner)
 
 void TProgressBar::CreateParams(TCreateParams& params)
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    // Without the class the window cannot be made, which CreateHandle reports.
+    if (auto* initialize = SystemFunction<decltype(InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx")) {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+        initialize(&controls);
+    }
     TWinControl::CreateParams(params);
     params.className = PROGRESS_CLASSA;
 }

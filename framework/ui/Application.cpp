@@ -2,7 +2,6 @@
 
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/ShiftJis.h"
-#include "framework/runtime/StartupMarks.h"
 #include "framework/ui/DisabledWindows.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/MessageLoop.h"
@@ -65,10 +64,8 @@ void TApplication::Run(TForm& mainForm)
         TMessageLoop::SetMainWindow(nullptr);
         TMessageLoop::Reset();
     });
-    if (!TMessageLoop::Terminated()) {
+    if (!TMessageLoop::Terminated())
         mainForm.Show();
-        MarkStartup(TStartupMark::MainWindowShown);
-    }
     while (!TMessageLoop::Terminated())
         TMessageLoop::HandleMessage();
 }

@@ -299,10 +299,14 @@ void TForm::Show()
     const bool madeNow = !HandleAllocated();
     HandleNeeded();
     SetVisible(true);
+    MarkStartup(TStartupMark::MainWindowShown);
     // A window made just now is above the others already.
     if (!madeNow)
         BringToFront();
     FocusFirstControl();
+    // Painted now, as a program's first window is, not after the messages
+    // already waiting.
+    UpdateWindow(Handle());
 }
 
 HWND TForm::FocusOnActivation()
