@@ -448,6 +448,10 @@ TWinControl* TForm::ControlWithId(int id) const
 
 LRESULT TForm::RealizePalettes(bool foreground)
 {
+    // A screen of direct colours has no palette to map to: the activation
+    // and other windows' palette changes then cost no contexts.
+    if (!(GetDeviceCaps(TWindowDC().Handle(), RASTERCAPS) & RC_PALETTE))
+        return FALSE;
     bool changed = RealizeControlPalette(*this, foreground);
     changed = RealizeChildPalettes(*this) || changed;
     return changed ? TRUE : FALSE;
