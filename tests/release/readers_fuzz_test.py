@@ -13,7 +13,8 @@ tests' are:
 The seeds are a minimal 32- and 64-bit program made with the toolchain (an
 import by name, a version record, a manifest, a named raw-data resource and
 a bitmap), small bitmaps of each header, depth and compression the check
-accepts, a small PNG (with transparency), JPEG and GIF picture, and those
+accepts, a small PNG (with transparency) and JPEG picture, a GIF picture of
+one frame and one of three (with the extensions a GIF writer adds), and those
 files packed into containers.
 
 Every input, seed, regression or mutant, must be refused with the reader's
