@@ -8,8 +8,8 @@ palette of the picture's own colours when it has at most 256, else an
 adaptive one of 256, dithered), or as a 24-bit one. Transparent and translucent parts are
 flattened onto the colour of the window around the logo in Windows' default
 scheme, since a bitmap holds no transparency. Refused: a file that cannot be
-read or decoded, a picture with a side of 0, and one larger than the
-updater's readers decode.
+read or decoded (a GIF file with a block cut short among them), a picture
+with a side of 0, and one larger than the updater's readers decode.
 """
 import io
 import struct
@@ -28,6 +28,14 @@ MAX_PIXELS = 4096 * 4096
 MAX_ROW_BYTES = 64 * 1024 * 1024
 # Where the buttons reach: a smaller logo leaves room the window fills.
 BUTTONS_REACH = (326, 63)
+# A GIF file's signature and screen descriptor; an image descriptor with
+# its introducer.
+GIF_SCREEN_SIZE = 13
+GIF_IMAGE_DESCRIPTOR_SIZE = 10
+GIF_EXTENSION, GIF_IMAGE, GIF_TRAILER = 0x21, 0x2C, 0x3B
+# The extensions whose first sub-block Pillow reads fields of, and the
+# bytes those fields take.
+GIF_EXTENSION_FIELDS = {0xF9: ("graphic control extension", 4), 0xFF: ("application extension", 11)}
 
 
 class LogoError(Exception):
@@ -114,6 +122,8 @@ def carriable_logo(data, colours=256):
             check_size(info.width, info.height, info.bits_per_pixel)
             logo = Logo(data, info, "a BMP file carried as it is")
     else:
+        if kind == "GIF":
+            _check_gif_blocks(data)
         logo = _converted(data, colours, f"a {kind} picture")
     if logo.info.width < BUTTONS_REACH[0] or logo.info.height < BUTTONS_REACH[1]:
         logo.warnings.append(
@@ -135,6 +145,56 @@ def _pixels_cut_short(data, width, height):
         return False
     pixels_at = struct.unpack_from("<I", data, 10)[0]
     return len(data) - min(pixels_at, len(data)) < (width * bits + 31) // 32 * 4 * height
+
+
+def _check_gif_blocks(data):
+    """LogoError when a GIF file's blocks, up to its trailer or its end, are
+    not whole: Pillow reads a damaged block's fields unchecked and fails
+    with errors of its own."""
+    at = _gif_skip(data, 0, GIF_SCREEN_SIZE, "screen descriptor")
+    at = _gif_colour_table(data, at, data[10], "global colour table")
+    while at < len(data) and data[at] != GIF_TRAILER:
+        if data[at] == GIF_EXTENSION:
+            at = _gif_extension(data, at)
+        elif data[at] == GIF_IMAGE:
+            at = _gif_skip(data, at, GIF_IMAGE_DESCRIPTOR_SIZE, "image descriptor")
+            at = _gif_colour_table(data, at, data[at - 1], "local colour table")
+            at = _gif_sub_blocks(data, _gif_skip(data, at, 1, "image data"), "image data")
+        else:
+            # A stray byte between blocks, which Pillow passes over as decoders do.
+            at += 1
+
+
+def _gif_skip(data, at, size, what):
+    """The end of a GIF part of a fixed size at byte at, which the file must hold."""
+    if at + size > len(data):
+        raise LogoError(f"it cannot be decoded: the file ends inside the GIF {what} at byte {at}")
+    return at + size
+
+
+def _gif_colour_table(data, at, flags, what):
+    """The end of the colour table that the flags declare, if they declare one."""
+    return _gif_skip(data, at, 3 << ((flags & 7) + 1), what) if flags & 0x80 else at
+
+
+def _gif_extension(data, at):
+    """The end of the extension at byte at: its introducer, its label and its
+    sub-blocks, the first holding the fields Pillow reads, if any."""
+    name, fields = GIF_EXTENSION_FIELDS.get(data[at + 1] if at + 1 < len(data) else None, ("extension", 0))
+    if at + 2 < len(data) and data[at + 2] < fields:
+        raise LogoError(f"it cannot be decoded: the GIF {name} at byte {at} holds {data[at + 2]} bytes "
+                        f"of the {fields} its fields take")
+    return _gif_sub_blocks(data, _gif_skip(data, at, 2, name), name)
+
+
+def _gif_sub_blocks(data, at, what):
+    """The end of a chain of sub-blocks, each a length byte and that many
+    bytes, that an empty one ends."""
+    while True:
+        at = _gif_skip(data, at, 1, what)
+        if data[at - 1] == 0:
+            return at
+        at = _gif_skip(data, at, data[at - 1], what)
 
 
 def _converted(data, colours, source):
