@@ -16,6 +16,7 @@
 #include "imagepack/UImageEx.h"
 #include "imagepack/UImagePack.h"
 #include "tests/framework/graphics/GraphicsTestSupport.h"
+#include "tests/support/ScreenPixels.h"
 
 // One image, 100 x 50: the left half in one colour, the right half in
 // another. Indices from the count on are invalid.
@@ -84,33 +85,18 @@ public:
     {
         RECT client;
         GetClientRect(window, &client);
-        width_ = client.right;
-        height_ = client.bottom;
-        BITMAPINFO info{};
-        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        DWORD* bits = nullptr;
-        const TGdiObject<HBITMAP> bitmap(
-            CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
         const TWindowDC source(window);
-        const TMemoryDC memory(source.Handle());
-        {
-            const TSelectedObject selected(memory.Handle(), bitmap.Get());
-            BitBlt(memory.Handle(), 0, 0, width_, height_, source.Handle(), 0, 0, SRCCOPY);
-            GdiFlush();
-            pixels_.assign(bits, bits + width_ * height_);
-        }
-        for (DWORD& pixel : pixels_)
-            pixel = RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF);
+        pixels_ = PixelsOf(source.Handle(), 0, 0, client.right, client.bottom);
     }
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    COLORREF At(int x, int y) const { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
+    int Width() const { return pixels_.width; }
+    int Height() const { return pixels_.height; }
+    COLORREF At(int x, int y) const { return pixels_.At(x, y); }
     // 0x00RRGGBB, as a render target answers.
     std::vector<DWORD> Rgbs() const
     {
         std::vector<DWORD> rgbs;
-        for (COLORREF pixel : pixels_)
+        for (COLORREF pixel : pixels_.colors)
             rgbs.push_back(Rgb(pixel));
         return rgbs;
     }
@@ -125,9 +111,7 @@ public:
     }
 
 private:
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<COLORREF> pixels_;
+    TPixels pixels_;
 };
 
 // Paints what is invalid now, then reads the window back.
