@@ -2,8 +2,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "framework/runtime/Handles.h"
 
 // Scopes for the paired calls that only the tests and their tools make, in
 // the manner of framework/runtime/Handles.h: each gives back on leaving what
@@ -91,22 +96,32 @@ private:
     unsigned char* base_;
 };
 
-// A block of global memory owned for one scope.
-class TGlobalMemory {
+// The bytes in a block of moveable global memory, as the clipboard holds
+// them; freed with the object unless handed on.
+class TGlobalCopy {
 public:
-    TGlobalMemory(UINT flags, SIZE_T size) : memory_(GlobalAlloc(flags, size)) {}
-    ~TGlobalMemory()
+    explicit TGlobalCopy(const std::vector<std::uint8_t>& bytes) : block_(GlobalAlloc(GMEM_MOVEABLE, bytes.size()))
     {
-        if (memory_)
-            GlobalFree(memory_);
+        if (!block_ || bytes.empty())
+            return;
+        const TGlobalLock lock(block_);
+        if (lock.Data())
+            std::memcpy(lock.Data(), bytes.data(), bytes.size());
     }
-    TGlobalMemory(const TGlobalMemory&) = delete;
-    TGlobalMemory& operator=(const TGlobalMemory&) = delete;
+    ~TGlobalCopy()
+    {
+        if (block_)
+            GlobalFree(block_);
+    }
+    TGlobalCopy(const TGlobalCopy&) = delete;
+    TGlobalCopy& operator=(const TGlobalCopy&) = delete;
 
-    HGLOBAL Get() const { return memory_; }
+    HGLOBAL Get() const { return block_; }
+    // For a new holder, the clipboard say.
+    HGLOBAL Release() { return std::exchange(block_, nullptr); }
 
 private:
-    HGLOBAL memory_;
+    HGLOBAL block_;
 };
 
 // A timer of the calling thread, without a window, that calls its procedure

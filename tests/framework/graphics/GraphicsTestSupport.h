@@ -14,6 +14,7 @@
 #include "framework/runtime/Handles.h"
 #include "framework/runtime/Streams.h"
 #include "tests/framework/runtime/RaisedMessage.h"
+#include "tests/support/TestHandles.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -138,33 +139,6 @@ inline std::vector<DWORD> DrawnByPlatform(const Bytes& file, int width, int heig
     target.DrawFileData(file);
     return target.Pixels();
 }
-
-// The bytes in a block of moveable global memory, as the clipboard holds
-// them; freed with the object unless handed on.
-class TGlobalCopy {
-public:
-    explicit TGlobalCopy(const Bytes& bytes) : block_(GlobalAlloc(GMEM_MOVEABLE, bytes.size()))
-    {
-        if (block_ && !bytes.empty()) {
-            std::memcpy(GlobalLock(block_), bytes.data(), bytes.size());
-            GlobalUnlock(block_);
-        }
-    }
-    ~TGlobalCopy()
-    {
-        if (block_)
-            GlobalFree(block_);
-    }
-    TGlobalCopy(const TGlobalCopy&) = delete;
-    TGlobalCopy& operator=(const TGlobalCopy&) = delete;
-
-    HGLOBAL Get() const { return block_; }
-    // For a new holder, the clipboard say.
-    HGLOBAL Release() { return std::exchange(block_, nullptr); }
-
-private:
-    HGLOBAL block_;
-};
 
 inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {

@@ -76,7 +76,7 @@ const TScopeCase kScopeCases[] = {
     {"GlobalLock",
      [] {
          TSeen seen;
-         const TGlobalMemory memory(GMEM_MOVEABLE, 16);
+         const TGlobalCopy memory(std::vector<std::uint8_t>(16));
          {
              const TGlobalLock lock(memory.Get());
              seen.inside = lock.Data() && (GlobalFlags(memory.Get()) & GMEM_LOCKCOUNT) == 1 && lock.Size() >= 16;
