@@ -21,7 +21,7 @@ std::vector<PALETTEENTRY> Entries(HPALETTE palette)
     return entries;
 }
 
-std::tuple<int, int, int> Rgb(const PALETTEENTRY& e)
+std::tuple<int, int, int> EntryRgb(const PALETTEENTRY& e)
 {
     return {e.peRed, e.peGreen, e.peBlue};
 }
@@ -44,14 +44,14 @@ TEST(FillPalette, AHalftoneCopyGetsTheStaticColoursAtBothEndsAndNoRepeatedColour
     const std::vector<PALETTEENTRY> filled = Entries(palette.Get());
     ASSERT_EQ(filled.size(), 256u);
     for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(Rgb(filled[i]), Rgb(kStatic[i])) << i;
-        EXPECT_EQ(Rgb(filled[246 + i]), Rgb(kStatic[10 + i])) << i;
+        EXPECT_EQ(EntryRgb(filled[i]), EntryRgb(kStatic[i])) << i;
+        EXPECT_EQ(EntryRgb(filled[246 + i]), EntryRgb(kStatic[10 + i])) << i;
     }
     std::set<std::tuple<int, int, int>> appended;
     for (int i = 10; i < 246; ++i)
-        EXPECT_TRUE(appended.insert(Rgb(filled[i])).second) << "colour " << i << " repeats";
+        EXPECT_TRUE(appended.insert(EntryRgb(filled[i])).second) << "colour " << i << " repeats";
     for (const PALETTEENTRY& e : kStatic)
-        EXPECT_EQ(appended.count(Rgb(e)), 0u);
+        EXPECT_EQ(appended.count(EntryRgb(e)), 0u);
 }
 
 TEST(FillPalette, APalettesOwnColoursComeRightAfterTheBaseThenFillersNotYetPresent)
@@ -60,15 +60,15 @@ TEST(FillPalette, APalettesOwnColoursComeRightAfterTheBaseThenFillersNotYetPrese
     ASSERT_TRUE(FillPalette(palette.Get(), false, 256));
     const std::vector<PALETTEENTRY> filled = Entries(palette.Get());
     ASSERT_EQ(filled.size(), 256u);
-    EXPECT_EQ(Rgb(filled[10]), std::make_tuple(10, 20, 30));
-    EXPECT_EQ(Rgb(filled[11]), std::make_tuple(40, 50, 60));
+    EXPECT_EQ(EntryRgb(filled[10]), std::make_tuple(10, 20, 30));
+    EXPECT_EQ(EntryRgb(filled[11]), std::make_tuple(40, 50, 60));
     // Fillers (0, 0, k) from k = 1, skipping colours the table holds.
     int k = 1;
     for (int i = 12; i < 246; ++i, ++k) {
         while (std::any_of(kStatic.begin(), kStatic.end(),
-                           [&](const PALETTEENTRY& e) { return Rgb(e) == std::make_tuple(0, 0, k); }))
+                           [&](const PALETTEENTRY& e) { return EntryRgb(e) == std::make_tuple(0, 0, k); }))
             ++k;
-        EXPECT_EQ(Rgb(filled[i]), std::make_tuple(0, 0, k)) << i;
+        EXPECT_EQ(EntryRgb(filled[i]), std::make_tuple(0, 0, k)) << i;
     }
 }
 
@@ -78,10 +78,10 @@ TEST(FillPalette, ABlackAndWhiteBaseSplitsBetweenTheEnds)
     ASSERT_TRUE(FillPalette(palette.Get(), true, 4));
     const std::vector<PALETTEENTRY> filled = Entries(palette.Get());
     ASSERT_EQ(filled.size(), 4u);
-    EXPECT_EQ(Rgb(filled[0]), std::make_tuple(0, 0, 0));
-    EXPECT_EQ(Rgb(filled[1]), std::make_tuple(7, 7, 7));
-    EXPECT_EQ(Rgb(filled[2]), std::make_tuple(0, 0, 1));
-    EXPECT_EQ(Rgb(filled[3]), std::make_tuple(255, 255, 255));
+    EXPECT_EQ(EntryRgb(filled[0]), std::make_tuple(0, 0, 0));
+    EXPECT_EQ(EntryRgb(filled[1]), std::make_tuple(7, 7, 7));
+    EXPECT_EQ(EntryRgb(filled[2]), std::make_tuple(0, 0, 1));
+    EXPECT_EQ(EntryRgb(filled[3]), std::make_tuple(255, 255, 255));
 }
 
 TEST(FillPalette, RefusesMoreThan256EntriesOrFewerThanTheBase)
@@ -146,7 +146,7 @@ TEST(RiffPalette, ReadsItsEntries)
     ASSERT_TRUE(palette);
     const std::vector<PALETTEENTRY> entries = Entries(palette.Get());
     ASSERT_EQ(entries.size(), 256u);
-    EXPECT_EQ(Rgb(entries[200]), std::make_tuple(200, 2, 3));
+    EXPECT_EQ(EntryRgb(entries[200]), std::make_tuple(200, 2, 3));
 }
 
 TEST(RiffPalette, RefusesWhatItCannotHoldOrDoesNotHave)
@@ -169,7 +169,7 @@ TEST(RiffPalette, AResourceOfTheModuleLoadsAndAMissingOneIsNone)
     ASSERT_TRUE(palette);
     const std::vector<PALETTEENTRY> entries = Entries(palette.Get());
     ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(Rgb(entries[2]), std::make_tuple(250, 128, 1));
+    EXPECT_EQ(EntryRgb(entries[2]), std::make_tuple(250, 128, 1));
     EXPECT_EQ(LoadPaletteResource(GetModuleHandleA(nullptr), "DefaultPalette", "Palette"), nullptr);
 }
 
@@ -180,19 +180,19 @@ TEST(DefaultPalette, IsMadeOnceFromTheHalftoneColoursWithTheStaticColoursAtBothE
     EXPECT_EQ(GetDefaultPalette(), palette);
     const std::vector<PALETTEENTRY> entries = Entries(palette);
     ASSERT_EQ(entries.size(), 256u);
-    EXPECT_EQ(Rgb(entries[0]), Rgb(kStatic[0]));
-    EXPECT_EQ(Rgb(entries[255]), Rgb(kStatic[19]));
+    EXPECT_EQ(EntryRgb(entries[0]), EntryRgb(kStatic[0]));
+    EXPECT_EQ(EntryRgb(entries[255]), EntryRgb(kStatic[19]));
     const TGdiObject<HPALETTE> halftone(CopyHalftonePalette());
     const std::vector<PALETTEENTRY> halftoneEntries = Entries(halftone.Get());
     // Every halftone colour that is no static colour sits between the ends.
     std::set<std::tuple<int, int, int>> between;
     for (int i = 10; i < 246; ++i)
-        between.insert(Rgb(entries[i]));
+        between.insert(EntryRgb(entries[i]));
     for (const PALETTEENTRY& e : halftoneEntries) {
         const bool isStatic = std::any_of(kStatic.begin(), kStatic.end(),
-                                          [&](const PALETTEENTRY& s) { return Rgb(s) == Rgb(e); });
+                                          [&](const PALETTEENTRY& s) { return EntryRgb(s) == EntryRgb(e); });
         if (!isStatic) {
-            EXPECT_EQ(between.count(Rgb(e)), 1u);
+            EXPECT_EQ(between.count(EntryRgb(e)), 1u);
         }
     }
 }

@@ -15,11 +15,10 @@
 #include "tests/framework/graphics/GraphicsTestSupport.h"
 #include "tests/imagepack/DisplaySupport.h"
 #include "tests/imagepack/NotifySupport.h"
+#include "tests/support/TestColours.h"
 
 namespace {
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kBrush = RGB(0, 160, 0);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 

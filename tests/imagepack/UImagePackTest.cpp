@@ -14,12 +14,10 @@
 #include "imagepack/UImagePack.h"
 #include "tests/framework/runtime/RaisedMessage.h"
 #include "tests/imagepack/NotifySupport.h"
+#include "tests/support/TestColours.h"
 
 namespace {
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // A 32-bit memory bitmap of one colour, to draw on and read back.

@@ -13,11 +13,10 @@
 #include "tests/bitmap/MaskTestSupport.h"
 #include "tests/imagepack/NotifySupport.h"
 #include "tests/imagepack/PictureResources.h"
+#include "tests/support/TestColours.h"
 
 namespace {
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
 
 std::unique_ptr<TBitmap> SolidBitmap(int width, int height, COLORREF color)
 {

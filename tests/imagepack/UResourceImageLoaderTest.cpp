@@ -11,12 +11,10 @@
 #include "imagepack/UResourceImageLoader.h"
 #include "tests/imagepack/NotifySupport.h"
 #include "tests/imagepack/PictureResources.h"
+#include "tests/support/TestColours.h"
 
 namespace {
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
 
 // The program's own LOGO.
 constexpr int kLogoWidth = 370;

@@ -12,18 +12,18 @@
 
 namespace {
 
-constexpr int kWidth = 48;
+constexpr int kJpegWidth = 48;
 constexpr std::uint8_t kFrameMarker[] = {0xFF, 0xC0};
-constexpr int kHeight = 32;
+constexpr int kJpegHeight = 32;
 
 // Smooth gradients, which JPEG keeps close at a high quality.
 std::vector<std::uint8_t> Gradient(bool grey)
 {
     std::vector<std::uint8_t> pixels;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const auto red = static_cast<std::uint8_t>(x * 255 / (kWidth - 1));
-            const auto green = static_cast<std::uint8_t>(y * 255 / (kHeight - 1));
+    for (int y = 0; y < kJpegHeight; ++y) {
+        for (int x = 0; x < kJpegWidth; ++x) {
+            const auto red = static_cast<std::uint8_t>(x * 255 / (kJpegWidth - 1));
+            const auto green = static_cast<std::uint8_t>(y * 255 / (kJpegHeight - 1));
             if (grey) {
                 pixels.push_back(static_cast<std::uint8_t>((red + green) / 2));
             } else {
@@ -40,7 +40,7 @@ void ExpectCloseTo(const std::vector<DWORD>& decoded, const std::vector<std::uin
 {
     const int components = grey ? 1 : 3;
     int worst = 0;
-    for (int i = 0; i < kWidth * kHeight; ++i) {
+    for (int i = 0; i < kJpegWidth * kJpegHeight; ++i) {
         const int red = (decoded[i] >> 16) & 0xFF;
         const int green = (decoded[i] >> 8) & 0xFF;
         const int blue = decoded[i] & 0xFF;
@@ -57,10 +57,10 @@ TEST(JPEGImage, DecodesColourAndGreyToTheirPixelsWithinJpegTolerance)
         SCOPED_TRACE(grey ? "grey" : "colour");
         const std::vector<std::uint8_t> source = Gradient(grey);
         TJPEGImage image;
-        LoadBytes(image, EncodeJpeg(source, kWidth, kHeight, grey, 95));
-        ASSERT_EQ(image.Width(), kWidth);
-        ASSERT_EQ(image.Height(), kHeight);
-        TRenderTarget target(kWidth, kHeight);
+        LoadBytes(image, EncodeJpeg(source, kJpegWidth, kJpegHeight, grey, 95));
+        ASSERT_EQ(image.Width(), kJpegWidth);
+        ASSERT_EQ(image.Height(), kJpegHeight);
+        TRenderTarget target(kJpegWidth, kJpegHeight);
         target.Draw(image);
         ExpectCloseTo(target.Pixels(), source, grey);
     }
@@ -69,21 +69,21 @@ TEST(JPEGImage, DecodesColourAndGreyToTheirPixelsWithinJpegTolerance)
 TEST(JPEGImage, ABitmapAssignedFromItHoldsTheDecodedPixels)
 {
     TJPEGImage image;
-    LoadBytes(image, EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90));
-    TRenderTarget drawn(kWidth, kHeight);
+    LoadBytes(image, EncodeJpeg(Gradient(false), kJpegWidth, kJpegHeight, false, 90));
+    TRenderTarget drawn(kJpegWidth, kJpegHeight);
     drawn.Draw(image);
 
     TBitmap bitmap;
     bitmap.Assign(image);
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::Bit24);
-    TRenderTarget assigned(kWidth, kHeight);
+    TRenderTarget assigned(kJpegWidth, kJpegHeight);
     assigned.Draw(bitmap);
     EXPECT_EQ(assigned.Pixels(), drawn.Pixels());
 }
 
 TEST(JPEGImage, KeepsItsDataForSavingAndLayouts)
 {
-    const std::vector<std::uint8_t> data = EncodeJpeg(Gradient(true), kWidth, kHeight, true, 80);
+    const std::vector<std::uint8_t> data = EncodeJpeg(Gradient(true), kJpegWidth, kJpegHeight, true, 80);
     TJPEGImage image;
     LoadBytes(image, data);
 
@@ -103,7 +103,7 @@ TEST(JPEGImage, KeepsItsDataForSavingAndLayouts)
 
 TEST(JPEGImage, DamagedDataRaisesTheDecodersErrorAsAnInvalidGraphic)
 {
-    std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90);
+    std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kJpegWidth, kJpegHeight, false, 90);
     data[0] = 0;
     TJPEGImage image;
     EXPECT_THROW(LoadBytes(image, data), EJPEGError);
@@ -112,7 +112,7 @@ TEST(JPEGImage, DamagedDataRaisesTheDecodersErrorAsAnInvalidGraphic)
 
 TEST(JPEGImage, APictureBeyondTheDecodeLimitIsRefusedBeforeItIsDecoded)
 {
-    std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kWidth, kHeight, false, 90);
+    std::vector<std::uint8_t> data = EncodeJpeg(Gradient(false), kJpegWidth, kJpegHeight, false, 90);
     // The baseline frame header: marker, length, precision, height, width.
     const auto frame = std::search(data.begin(), data.end(), std::begin(kFrameMarker), std::end(kFrameMarker));
     ASSERT_NE(frame, data.end());
