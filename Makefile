@@ -31,13 +31,17 @@ RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUIL
 PYTHON := /usr/bin/python3
 # The preview shows an Image.res only when one is named.
 PREVIEW_IMAGE_RES = $(if $(filter command line environment,$(origin IMAGE_RES)),$(IMAGE_RES))
-# Where no 32-bit code runs, the 32-bit build makes only the product and the
-# stand-in product builds (the release command's example payloads): its test
-# programs could not run.
-BUILD_TARGETS = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo all; else echo ZelmoriaUpdate standins; fi)
+# Where no 32-bit code runs, make builds only the product and the stand-in
+# product builds (the release command's example payloads) in the 32-bit build
+# folder: its test programs could not run.
+BUILD_TARGETS = $$(if $(RUNS_32_BIT); then echo all; else echo ZelmoriaUpdate standins; fi)
+RUNS_32_BIT := /usr/lib/wine/wine --version >/dev/null 2>&1
 # make test notes when each phase ends and prints how long each took.
 PHASES := $(CURDIR)/$(BUILD)/phase-times
 mark = $(if $(filter test,$(MAKECMDGOALS)),date +"$(1) %s" >>$(PHASES),true)
+# build-in FOLDER TOOLCHAIN TARGETS
+build-in = cmake -S . -B $(1) -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE=cmake/$(2).cmake -DZELMORIA_CACHE=$(CACHE) >/dev/null && \
+	cmake --build $(1) --target $(3)
 
 .PHONY: all setup build run-build test demo bench fuzz release image-res preview clean
 
@@ -49,21 +53,19 @@ setup:
 	@$(call mark,set-up)
 
 build: setup
-	@cmake -S . -B $(BUILD) -G Ninja -Wno-dev \
-		-DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake -DZELMORIA_CACHE=$(CACHE) >/dev/null
 	@targets=$(BUILD_TARGETS); \
 	if [ "$$targets" != all ]; then echo "note: this kernel runs no 32-bit code; the 32-bit build makes the product and the stand-ins only"; fi; \
-	cmake --build $(BUILD) --target $$targets
-	@$(call mark,32-bit build)
+	$(call build-in,$(BUILD),i686-w64-mingw32,$$targets)
 
-# The build whose programs Wine can run here.
-run-build: build
-	@run=$(RUN_BUILD); \
-	if [ "$$run" = "$(BUILD64)" ]; then \
-		echo "note: this kernel runs no 32-bit code; testing a 64-bit build of the same sources"; \
-		cmake -S . -B $(BUILD64) -G Ninja -Wno-dev \
-			-DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake -DZELMORIA_CACHE=$(CACHE) >/dev/null && \
-		cmake --build $(BUILD64) && $(call mark,64-bit build); \
+# The build whose programs Wine can run here. Where that is the 64-bit one,
+# the 32-bit updater is built and checked by the release tests, in release
+# build folders of their own, so it is not built a third time here.
+run-build: setup
+	@if $(RUNS_32_BIT); then \
+		$(call build-in,$(BUILD),i686-w64-mingw32,all) && $(call mark,32-bit build); \
+	else \
+		echo "note: this kernel runs no 32-bit code; testing a 64-bit build of the same sources (the release tests build the 32-bit updater)"; \
+		$(call build-in,$(BUILD64),x86_64-w64-mingw32,all) && $(call mark,64-bit build); \
 	fi
 
 test: run-build
