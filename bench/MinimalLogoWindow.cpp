@@ -42,6 +42,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         static_cast<HBITMAP>(LoadImageA(instance, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!logo)
         return 1;
+    MarkStartup(TStartupMark::FirstImagePackLoaded);
     BITMAP shape;
     GetObjectA(logo.Get(), sizeof shape, &shape);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
@@ -61,7 +62,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                                   (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
                                   instance, logo.Get());
+    MarkStartup(TStartupMark::MainWindowMade);
     ShowWindow(window, SW_SHOW);
+    MarkStartup(TStartupMark::MainWindowShown);
     UpdateWindow(window);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -14,10 +14,11 @@
 // driver, where another program's window can be read back.
 //
 // Both are also asked for their start-up marks (ZELMORIA_STARTUP_MARKS),
-// on the same performance counter: the updater's say when it reached its
-// entry, made its main window, read the layout, loaded the logo, showed the
-// window and painted the logo, so that the breakdown shows where its time
-// goes; the minimal program's, when it reached its entry and painted.
+// on the same performance counter: when each reached its entry, began its
+// main window (the updater), read the layout (the updater), had its logo,
+// made its window, showed it and painted the logo. The breakdown sets the
+// two side by side, so that it shows where the updater's time goes and
+// which steps cost it more than they cost the minimal program.
 
 #include <windows.h>
 
@@ -61,15 +62,16 @@ bool ShowsLogo(HWND window, const TPixels& logo)
     return !shown.colors.empty() && std::equal(shown.colors.begin(), shown.colors.end(), logo.colors.begin());
 }
 
-// The moments the updater notes, in their order, and what each ends.
+// The moments the programs note, in their order, and what each ends.
 struct TMarkName {
     const char* mark;
     const char* shown;
 };
 constexpr TMarkName kMarks[] = {
-    {"entry", "to the program's entry"},  {"form", "to the main window made"},
-    {"layout", "to the layout read"},     {"image-pack", "to the logo decoded"},
-    {"shown", "to the main window shown"}, {"painted", "to the logo painted"},
+    {"entry", "to the program's entry"}, {"form", "to the main form begun"},
+    {"layout", "to the layout read"},    {"image-pack", "to the logo decoded"},
+    {"made", "to the windows made"},     {"shown", "to the main window shown"},
+    {"painted", "to the logo painted"},
 };
 
 // Seconds since the program's start, by mark, read from the marks file the
@@ -149,23 +151,42 @@ double MedianMark(const std::vector<TStart>& starts, const std::string& mark)
     return times.empty() ? -1 : Median(times);
 }
 
-// Where the updater's time goes: the median of each mark, and what lies
-// between it and the one before.
-void PrintBreakdown(const std::vector<TStart>& starts, double shownMedian)
-{
-    std::printf("  where the updater's time goes (medians; each from the one before):\n");
-    double before = 0;
-    for (const TMarkName& name : kMarks) {
-        const double at = MedianMark(starts, name.mark);
-        if (at < 0) {
-            std::printf("    %-28s     (not marked)\n", name.shown);
-            continue;
-        }
-        std::printf("    %-28s %8.1f ms  (+%.1f)\n", name.shown, at * 1000, (at - before) * 1000);
-        before = at;
+// One program's column of the breakdown: a mark's median and the time since
+// the mark before; blank where the program does not note it.
+class TBreakdownColumn {
+public:
+    explicit TBreakdownColumn(const std::vector<TStart>& starts) : starts_(starts) {}
+
+    std::string Cell(const std::string& mark) { return CellAt(MedianMark(starts_, mark)); }
+
+    std::string CellAt(double at)
+    {
+        if (at < 0)
+            return std::string(22, ' ');
+        char cell[64];
+        std::snprintf(cell, sizeof cell, "%8.1f ms (+%5.1f)", at * 1000, (at - before_) * 1000);
+        before_ = at;
+        return cell;
     }
-    std::printf("    %-28s %8.1f ms  (+%.1f)\n", "to the logo on the screen", shownMedian * 1000,
-                (shownMedian - before) * 1000);
+
+private:
+    const std::vector<TStart>& starts_;
+    double before_ = 0;
+};
+
+// Where each program's time goes: the median of each mark, and what lies
+// between it and the one before.
+void PrintBreakdown(const std::vector<TStart>& updaterStarts, double updaterMedian,
+                    const std::vector<TStart>& minimalStarts, double minimalMedian)
+{
+    std::printf("  where the time goes (medians; in brackets, since the step before):\n");
+    std::printf("    %-26s %-22s %s\n", "", "   updater", "   minimal program");
+    TBreakdownColumn updater(updaterStarts);
+    TBreakdownColumn minimal(minimalStarts);
+    for (const TMarkName& name : kMarks)
+        std::printf("    %-26s %s %s\n", name.shown, updater.Cell(name.mark).c_str(), minimal.Cell(name.mark).c_str());
+    std::printf("    %-26s %s %s\n", "to the logo on the screen", updater.CellAt(updaterMedian).c_str(),
+                minimal.CellAt(minimalMedian).c_str());
 }
 
 } // namespace
@@ -208,11 +229,6 @@ int main(int argc, char** argv)
     std::printf("  minimal Win32 program       %8.1f ms\n", minimalMedian * 1000);
     std::printf("  ratio                       %8.2f  (target at most %.2f: %s)\n", ratio, kTargetRatio,
                 ratio <= kTargetRatio ? "met" : "NOT met");
-    PrintBreakdown(updaterStarts, updaterMedian);
-    // What the system does before either program runs a line of its own:
-    // loading it and the libraries it imports.
-    std::printf("  the minimal program, for comparison:\n");
-    std::printf("    %-28s %8.1f ms\n", "to the program's entry", MedianMark(minimalStarts, "entry") * 1000);
-    std::printf("    %-28s %8.1f ms\n", "to the logo painted", MedianMark(minimalStarts, "painted") * 1000);
+    PrintBreakdown(updaterStarts, updaterMedian, minimalStarts, minimalMedian);
     return 0;
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr const char* kMarkNames[] = {"entry", "form", "layout", "image-pack", "shown", "painted"};
+constexpr const char* kMarkNames[] = {"entry", "form", "layout", "image-pack", "made", "shown", "painted"};
 constexpr int kMarks = sizeof kMarkNames / sizeof kMarkNames[0];
 
 struct TStartupRecord {

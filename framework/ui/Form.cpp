@@ -298,6 +298,7 @@ void TForm::Show()
     }
     const bool madeNow = !HandleAllocated();
     HandleNeeded();
+    MarkStartup(TStartupMark::MainWindowMade);
     SetVisible(true);
     MarkStartup(TStartupMark::MainWindowShown);
     // A window made just now is above the others already.
