@@ -40,7 +40,7 @@ RUNS_32_BIT := /usr/lib/wine/wine --version >/dev/null 2>&1
 PHASES := $(CURDIR)/$(BUILD)/phase-times
 mark = $(if $(filter test,$(MAKECMDGOALS)),date +"$(1) %s" >>$(PHASES),true)
 # build-in FOLDER TOOLCHAIN TARGETS
-build-in = cmake -S . -B $(1) -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE=cmake/$(2).cmake -DZELMORIA_CACHE=$(CACHE) >/dev/null && \
+build-in = cmake -S . -B $(1) -G Ninja -Wno-dev --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/$(2).cmake -DZELMORIA_CACHE=$(CACHE) >/dev/null && \
 	cmake --build $(1) --target $(3)
 
 .PHONY: all setup build run-build test demo bench fuzz release image-res preview clean
