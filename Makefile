@@ -26,7 +26,9 @@ IMAGE_RES := $(DIST)/Image.res
 CACHE := $(or $(ZELMORIA_CACHE),$(HOME)/.cache/zelmoria)
 JOBS := $(shell nproc)
 COUNT := 100000
-RUN_BUILD = $$(if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo $(BUILD); else echo $(BUILD64); fi)
+# A shell test, run when a recipe needs it: Wine is there only after set-up.
+RUNS_32_BIT := /usr/lib/wine/wine --version >/dev/null 2>&1
+RUN_BUILD = $$(if $(RUNS_32_BIT); then echo $(BUILD); else echo $(BUILD64); fi)
 # The host tools run with Debian's interpreter and its packages.
 PYTHON := /usr/bin/python3
 # The preview shows an Image.res only when one is named.
@@ -35,7 +37,6 @@ PREVIEW_IMAGE_RES = $(if $(filter command line environment,$(origin IMAGE_RES)),
 # product builds (the release command's example payloads) in the 32-bit build
 # folder: its test programs could not run.
 BUILD_TARGETS = $$(if $(RUNS_32_BIT); then echo all; else echo ZelmoriaUpdate standins; fi)
-RUNS_32_BIT := /usr/lib/wine/wine --version >/dev/null 2>&1
 # make test notes when each phase ends and prints how long each took.
 PHASES := $(CURDIR)/$(BUILD)/phase-times
 mark = $(if $(filter test,$(MAKECMDGOALS)),date +"$(1) %s" >>$(PHASES),true)
