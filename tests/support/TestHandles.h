@@ -117,7 +117,7 @@ public:
     TGlobalCopy& operator=(const TGlobalCopy&) = delete;
 
     HGLOBAL Get() const { return block_; }
-    // For a new holder, the clipboard say.
+    // Hands the block to a new holder, the clipboard for one.
     HGLOBAL Release() { return std::exchange(block_, nullptr); }
 
 private:
